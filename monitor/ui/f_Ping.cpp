@@ -1,0 +1,251 @@
+#include "monitor/ui/f_Ping.h"
+
+#include "TavrikVersion.h"
+#include "monitor/HostList.h"
+#include "monitor/IntervalBox.h"
+#include "monitor/ui/StatusIcons.h"
+#include "monitor/ui/StatusLight.h"
+#include "platform/ProgramFolder.h"
+#include "shell/ErrorReport.h"
+#include "shell/MessageBox.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFile>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int LoadSteps = 11;
+const QString WindowName = QStringLiteral("f_Ping");
+
+template <typename T> T* named(T* widget, const char* name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+} // namespace
+
+void HostSelector::showPopup()
+{
+    const QString text = currentText();
+    if (!text.isEmpty()) {
+        if (findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive) < 0)
+            addItem(text);
+        else
+            setCurrentIndex(0);
+    }
+    QComboBox::showPopup();
+}
+
+f_Ping::f_Ping(PingWindowServices services, QWidget* parent) : QWidget(parent), m_services(services)
+{
+    setObjectName(WindowName);
+    buildControls();
+    Form_Load();
+}
+
+f_Ping::~f_Ping()
+{
+    if (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
+}
+
+void f_Ping::buildControls()
+{
+    cmb = named(new HostSelector(this), "cmb");
+    cmb->setEditable(true);
+    cmb->setInsertPolicy(QComboBox::NoInsert);
+    cmb->setMinimumContentsLength(24);
+    cmb->setToolTip(tr("Host to ping: choose one or type a name or address"));
+    Label3 = named(new QLabel(QStringLiteral("Retry time, s:"), this), "Label3");
+    txtTime = named(new QLineEdit(this), "txtTime");
+    txtTime->setText(QStringLiteral("10"));
+    txtTime->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12);
+    Label3->setBuddy(txtTime);
+    Command1 = named(new QPushButton(QStringLiteral("Ping"), this), "Command1");
+    Command2 = named(new QPushButton(QStringLiteral("Stop"), this), "Command2");
+    Shape1 = named(new StatusLight(this), "Shape1");
+    Label1 = named(new QLabel(this), "Label1");
+    Label2 = named(new QLabel(this), "Label2");
+    Label2->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    Frame1 = named(new QGroupBox(QStringLiteral("Ping graph"), this), "Frame1");
+    Frame1->setToolTip(QStringLiteral("DoubleClick and set points colors and scale of graph"));
+    Frame1->setMinimumSize(420, 180);
+    chkLog = named(new QCheckBox(QStringLiteral("Start/Stop Logging"), this), "chkLog");
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(cmb, 1);
+    top->addWidget(Label3);
+    top->addWidget(txtTime);
+    top->addWidget(Command1);
+    top->addWidget(Command2);
+    top->addWidget(Shape1);
+    auto* status = new QHBoxLayout;
+    status->addWidget(Label1, 1);
+    status->addWidget(Label2, 1);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(chkLog);
+    bottom->addStretch(1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(status);
+    layout->addWidget(Frame1, 1);
+    layout->addLayout(bottom);
+
+    connect(Command1, &QPushButton::clicked, this, &f_Ping::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &f_Ping::Command2_Click);
+    connect(cmb, &QComboBox::activated, this, [this] {
+        Label1->clear();
+        Label2->clear();
+    });
+    connect(txtTime, &QLineEdit::textChanged, this, &f_Ping::txtTime_Change);
+    connect(txtTime, &QLineEdit::editingFinished, this, &f_Ping::txtTime_LostFocus);
+}
+
+void f_Ping::Form_Load()
+{
+    m_ping = std::make_unique<Ping>(*m_services.echo, *m_services.resolver);
+    m_cycle = std::make_unique<MonitorCycle>(*m_ping, *this, *m_services.clock);
+    m_cycle->setParent(this); // so findChild reaches Timer1 from the window; the unique_ptr still deletes it first
+
+    connect(m_cycle.get(), &MonitorCycle::lightChanged, Shape1, &StatusLight::setFillColor);
+    connect(m_cycle.get(), &MonitorCycle::resultTextChanged, Label1, &QLabel::setText);
+    connect(m_cycle.get(), &MonitorCycle::addressTextChanged, Label2, &QLabel::setText);
+    connect(m_cycle.get(), &MonitorCycle::captionChanged, this, &QWidget::setWindowTitle);
+    connect(m_cycle.get(), &MonitorCycle::iconChanged, this, &f_Ping::applyIcon);
+    connect(m_cycle.get(), &MonitorCycle::stopped, chkLog, [this] { chkLog->setChecked(false); });
+    connect(m_cycle.get(), &MonitorCycle::busyChanged, this, [](bool busy) {
+        if (busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else if (QApplication::overrideCursor())
+            QApplication::restoreOverrideCursor();
+    });
+
+    // Each step is one line of the start-up; a failing step is reported with its number and the start-up goes on
+    // with that step's defaults, so the window is always usable.
+    for (int line = 1; line <= LoadSteps; ++line) {
+        if (const std::optional<ProcedureError> error = loadStep(line))
+            reportError(this, *error, WindowName, QStringLiteral("Form_Load"), line);
+    }
+}
+
+std::optional<ProcedureError> f_Ping::loadStep(int line)
+{
+    QString why;
+    switch (line) {
+    case 1:
+        m_settings.setText(Keys::StartTime, m_services.clock->now().toString(QStringLiteral("dd/MM/yyyy hh:mm:ss")));
+        m_cycle->markStartup();
+        return std::nullopt;
+    case 2: {
+        const std::optional<ColourScale> scale =
+            ColourScale::fromLists(m_settings.text(Keys::PingValues), m_settings.text(Keys::PingColors), &why);
+        if (!scale)
+            return ProcedureError{9, why};
+        m_cycle->setColourScale(*scale);
+        return std::nullopt;
+    }
+    case 3:
+        m_cycle->setBaseTitle(QStringLiteral(TAVRIK_PRODUCT " " TAVRIK_LEGAL));
+        setWindowTitle(m_cycle->baseTitle());
+        applyIcon(QStringLiteral("A_"));
+        return std::nullopt;
+    case 6: {
+        m_hosts.setFilePath(programFile(QLatin1String(HostList::FileName)));
+        const QStringList hosts = HostList::load(m_hosts);
+        cmb->clear();
+        cmb->addItems(hosts);
+        if (!hosts.isEmpty())
+            cmb->setCurrentIndex(0);
+        return std::nullopt;
+    }
+    case 10: {
+        // The stored interval reaches the box before an automatic start, so that start uses it.
+        txtTime->setText(m_settings.text(Keys::TimeOut));
+        const std::optional<int> autoPing = m_settings.integer(Keys::AutoPing, &why);
+        if (!autoPing)
+            return ProcedureError{13, why};
+        if (*autoPing == 1)
+            m_cycle->start(txtTime->text());
+        const std::optional<int> autoHide = m_settings.integer(Keys::AutoHide, &why);
+        if (!autoHide)
+            return ProcedureError{13, why};
+        if (*autoHide == 1) {
+            setWindowState(windowState() | Qt::WindowMinimized);
+            QCoreApplication::processEvents();
+        }
+        const std::optional<int> autoLog = m_settings.integer(Keys::AutoLog, &why);
+        if (!autoLog)
+            return ProcedureError{13, why};
+        chkLog->setChecked(*autoLog != 0);
+        return std::nullopt;
+    }
+    default:
+        // Mode pictures, trace view, tray, live graph and alert set-up join here as they are built.
+        return std::nullopt;
+    }
+}
+
+QString f_Ping::hostText() const
+{
+    return cmb->currentText();
+}
+
+void f_Ping::Command1_Click()
+{
+    m_cycle->start(txtTime->text());
+}
+
+void f_Ping::Command2_Click()
+{
+    m_cycle->stop();
+}
+
+void f_Ping::txtTime_Change()
+{
+    m_settings.setInteger(Keys::TimeOut, IntervalBox::storedSeconds(txtTime->text()));
+}
+
+void f_Ping::txtTime_LostFocus()
+{
+    if (m_checkingInterval)
+        return;
+    const IntervalBox::LeaveCheck check = IntervalBox::checkOnLeave(txtTime->text());
+    if (check.outcome == IntervalBox::LeaveCheck::Outcome::Accept)
+        return;
+    m_checkingInterval = true;
+    const bool notANumber = check.outcome == IntervalBox::LeaveCheck::Outcome::NotANumber;
+    MessageBox::show(this, notANumber ? MessageBox::Icon::Critical : MessageBox::Icon::Information, check.message);
+    txtTime->setText(check.replacement);
+    if (notANumber)
+        txtTime->setFocus();
+    m_checkingInterval = false;
+}
+
+void f_Ping::applyIcon(const QString& name)
+{
+    setWindowIcon(statusIcon(name));
+}
+
+void f_Ping::closeEvent(QCloseEvent* event)
+{
+    // A probe may be waiting in a nested event loop; stopping the timer keeps another from starting, and the
+    // window object stays alive until that probe has returned.
+    m_cycle->stop();
+    if (QFile::exists(m_hosts.FilePath())) {
+        QStringList hosts;
+        for (int i = 0; i < cmb->count(); ++i)
+            hosts.append(cmb->itemText(i));
+        HostList::save(m_hosts, hosts);
+    }
+    event->accept();
+}

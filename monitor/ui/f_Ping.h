@@ -1,0 +1,83 @@
+#pragma once
+
+#include "monitor/MonitorCycle.h"
+#include "monitor/Ping.h"
+#include "monitor/Settings.h"
+#include "monitor/cINI.h"
+
+#include <QComboBox>
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class StatusLight;
+struct ProcedureError;
+
+// The host selector. Opening its list first adds a typed host that is not an entry yet.
+class HostSelector : public QComboBox {
+    Q_OBJECT
+public:
+    using QComboBox::QComboBox;
+    void showPopup() override;
+};
+
+// What the main window takes from outside; tests substitute the echo service, the resolver and the clock.
+struct PingWindowServices {
+    IcmpEchoService* echo = &systemIcmpEchoService();
+    HostResolver* resolver = &systemHostResolver();
+    Clock* clock = &systemClock();
+};
+
+// The main window: host selector, interval box, start and stop, status light and result labels.
+class f_Ping : public QWidget, public CycleHost {
+    Q_OBJECT
+public:
+    explicit f_Ping(PingWindowServices services = {}, QWidget* parent = nullptr);
+    ~f_Ping() override;
+
+    QString hostText() const override;
+    bool isMinimized() const override { return QWidget::isMinimized(); }
+
+    MonitorCycle& cycle() { return *m_cycle; }
+    Ping& probe() { return *m_ping; }
+    QString hostsFile() const { return m_hosts.FilePath(); }
+
+public slots:
+    void Command1_Click();
+    void Command2_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void Form_Load();
+    std::optional<ProcedureError> loadStep(int line);
+    void txtTime_Change();
+    void txtTime_LostFocus();
+    void applyIcon(const QString& name);
+
+    PingWindowServices m_services;
+    Settings m_settings;
+    cINI m_hosts;
+    std::unique_ptr<Ping> m_ping;
+    std::unique_ptr<MonitorCycle> m_cycle;
+    bool m_checkingInterval = false;
+
+    HostSelector* cmb = nullptr;
+    QLabel* Label3 = nullptr;
+    QLineEdit* txtTime = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    StatusLight* Shape1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QCheckBox* chkLog = nullptr;
+};
