@@ -34,7 +34,6 @@ int main(int argc, char** argv)
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tvPing"));
-    QApplication::setApplicationDisplayName(QStringLiteral(TAVRIK_PRODUCT));
     QApplication::setApplicationVersion(QStringLiteral(TAVRIK_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Tavrik"));
 
