@@ -4,7 +4,7 @@
 #include "platform/IcmpPacket.h"
 
 #include <QCoreApplication>
-#include <QtGlobal>
+#include <QDebug>
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -1,11 +1,8 @@
 #include "monitor/ui/StatusLight.h"
 
-#include <QPainter>
+#include "platform/SystemColors.h"
 
-QColor colorFromValue(std::uint32_t value)
-{
-    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
-}
+#include <QPainter>
 
 StatusLight::StatusLight(QWidget* parent) : QWidget(parent)
 {
@@ -27,6 +24,6 @@ void StatusLight::paintEvent(QPaintEvent*)
     const int side = std::min(width(), height()) - 2;
     const QRectF disc((width() - side) / 2.0, (height() - side) / 2.0, side, side);
     painter.setPen(QPen(palette().color(QPalette::WindowText), 1));
-    painter.setBrush(colorFromValue(m_fill));
+    painter.setBrush(colorFromValue(m_fill, palette()));
     painter.drawEllipse(disc);
 }

@@ -22,6 +22,3 @@ protected:
 private:
     quint32 m_fill = 0xC0C0C0;
 };
-
-// A stored colour value (red in the low byte) as a QColor.
-QColor colorFromValue(std::uint32_t value);

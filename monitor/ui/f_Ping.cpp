@@ -3,9 +3,11 @@
 #include "TavrikVersion.h"
 #include "monitor/HostList.h"
 #include "monitor/IntervalBox.h"
+#include "monitor/ui/PingGraphView.h"
 #include "monitor/ui/StatusIcons.h"
 #include "monitor/ui/StatusLight.h"
 #include "platform/ProgramFolder.h"
+#include "shell/DesktopLauncher.h"
 #include "shell/ErrorReport.h"
 #include "shell/MessageBox.h"
 
@@ -13,6 +15,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -79,8 +82,14 @@ void f_Ping::buildControls()
     Label2->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Frame1 = named(new QGroupBox(QStringLiteral("Ping graph"), this), "Frame1");
     Frame1->setToolTip(QStringLiteral("DoubleClick and set points colors and scale of graph"));
-    Frame1->setMinimumSize(420, 180);
+    Frame1->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    m_graphView = new PingGraphView(m_graph, Frame1);
+    auto* graphLayout = new QVBoxLayout(Frame1);
+    graphLayout->addWidget(m_graphView, 1, Qt::AlignLeft | Qt::AlignTop);
+    Frame1->installEventFilter(this);
     chkLog = named(new QCheckBox(QStringLiteral("Start/Stop Logging"), this), "chkLog");
+    cmdShowLog = named(new QPushButton(QStringLiteral("Show Log"), this), "cmdShowLog");
+    cmdLogClear = named(new QPushButton(QStringLiteral("Clear Log file"), this), "cmdLogClear");
 
     auto* top = new QHBoxLayout;
     top->addWidget(cmb, 1);
@@ -94,6 +103,8 @@ void f_Ping::buildControls()
     status->addWidget(Label2, 1);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(chkLog);
+    bottom->addWidget(cmdShowLog);
+    bottom->addWidget(cmdLogClear);
     bottom->addStretch(1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
@@ -109,6 +120,10 @@ void f_Ping::buildControls()
     });
     connect(txtTime, &QLineEdit::textChanged, this, &f_Ping::txtTime_Change);
     connect(txtTime, &QLineEdit::editingFinished, this, &f_Ping::txtTime_LostFocus);
+    connect(chkLog, &QCheckBox::toggled, this, &f_Ping::chkLog_Click);
+    connect(cmdShowLog, &QPushButton::clicked, this, &f_Ping::cmdShowLog_Click);
+    connect(cmdLogClear, &QPushButton::clicked, this, &f_Ping::cmdLogClear_Click);
+    connect(m_graphView, &PingGraphView::doubleClicked, this, &f_Ping::Frame1_DblClick);
 }
 
 void f_Ping::Form_Load()
@@ -116,13 +131,20 @@ void f_Ping::Form_Load()
     m_ping = std::make_unique<Ping>(*m_services.echo, *m_services.resolver);
     m_cycle = std::make_unique<MonitorCycle>(*m_ping, *this, *m_services.clock);
     m_cycle->setParent(this); // so findChild reaches Timer1 from the window; the unique_ptr still deletes it first
+    m_log = std::make_unique<mMain>(m_settings, programFolder(),
+                                    QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName(),
+                                    *m_services.clock);
 
     connect(m_cycle.get(), &MonitorCycle::lightChanged, Shape1, &StatusLight::setFillColor);
     connect(m_cycle.get(), &MonitorCycle::resultTextChanged, Label1, &QLabel::setText);
     connect(m_cycle.get(), &MonitorCycle::addressTextChanged, Label2, &QLabel::setText);
     connect(m_cycle.get(), &MonitorCycle::captionChanged, this, &QWidget::setWindowTitle);
     connect(m_cycle.get(), &MonitorCycle::iconChanged, this, &f_Ping::applyIcon);
-    connect(m_cycle.get(), &MonitorCycle::stopped, chkLog, [this] { chkLog->setChecked(false); });
+    connect(m_cycle.get(), &MonitorCycle::stopped, this, [this] {
+        chkLog->setChecked(false);
+        m_log->LogStop();
+    });
+    connect(m_cycle.get(), &MonitorCycle::resultReady, this, &f_Ping::showResult);
     connect(m_cycle.get(), &MonitorCycle::busyChanged, this, [](bool busy) {
         if (busy)
             QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -168,6 +190,8 @@ std::optional<ProcedureError> f_Ping::loadStep(int line)
             cmb->setCurrentIndex(0);
         return std::nullopt;
     }
+    case 9:
+        return rebuildGraph();
     case 10: {
         // The stored interval reaches the box before an automatic start, so that start uses it.
         txtTime->setText(m_settings.text(Keys::TimeOut));
@@ -236,6 +260,73 @@ void f_Ping::applyIcon(const QString& name)
     setWindowIcon(statusIcon(name));
 }
 
+std::optional<ProcedureError> f_Ping::rebuildGraph()
+{
+    QString why;
+    PingGraph::Layout graph;
+    const std::optional<int> level = m_settings.integer(Keys::PingBackLevel, &why);
+    const std::optional<int> scale = m_settings.integer(Keys::PingScale, &why);
+    if (!level || !scale)
+        return ProcedureError{13, why};
+    graph.backLevel = *level;
+    graph.scale = *scale;
+    graph.backValues = m_settings.text(Keys::PingBackValues);
+    graph.backColors = m_settings.text(Keys::PingBackColors);
+    if (const std::optional<QString> refused = m_graph.build(graph)) {
+        m_graph.build(PingGraph::Layout{}); // the default layout keeps the graph readable
+        m_graphView->update();
+        return ProcedureError{9, *refused};
+    }
+    m_graphView->updateGeometry();
+    m_graphView->update();
+    return std::nullopt;
+}
+
+void f_Ping::showResult(int value, const QString& host, const QString& colourName)
+{
+    m_graph.advance(value, m_cycle->colourScale(),
+                    [&] { m_log->LogPing(host, static_cast<qint16>(std::clamp(value, -1, 32767)), colourName); });
+    m_graphView->update();
+}
+
+void f_Ping::chkLog_Click(bool checked)
+{
+    if (checked)
+        m_log->LogStart();
+    else
+        m_log->LogStop();
+}
+
+void f_Ping::cmdShowLog_Click()
+{
+    const QString path = m_log->currentLogPath(cmb->currentText());
+    if (QFile::exists(path))
+        DesktopLauncher::openInTextEditor(path);
+}
+
+void f_Ping::cmdLogClear_Click()
+{
+    // The main log is the one "Show Log" opens in the one-file layout; no other file is ever removed here.
+    const QString path = m_log->mainLogPath();
+    if (QFile::exists(path))
+        QFile::remove(path);
+}
+
+void f_Ping::Frame1_DblClick()
+{
+    m_cycle->stop();
+    emit graphSettingsRequested();
+}
+
+bool f_Ping::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Frame1 && event->type() == QEvent::MouseButtonDblClick) {
+        Frame1_DblClick();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void f_Ping::closeEvent(QCloseEvent* event)
 {
     // A probe may be waiting in a nested event loop; stopping the timer keeps another from starting, and the
@@ -247,5 +338,6 @@ void f_Ping::closeEvent(QCloseEvent* event)
             hosts.append(cmb->itemText(i));
         HostList::save(m_hosts, hosts);
     }
+    m_log->LogStop();
     event->accept();
 }

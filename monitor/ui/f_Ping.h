@@ -2,8 +2,11 @@
 
 #include "monitor/MonitorCycle.h"
 #include "monitor/Ping.h"
+#include "monitor/PingGraph.h"
 #include "monitor/Settings.h"
 #include "monitor/cINI.h"
+#include "monitor/mMain.h"
+#include "shell/ErrorReport.h"
 
 #include <QComboBox>
 #include <QWidget>
@@ -16,8 +19,8 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class PingGraphView;
 class StatusLight;
-struct ProcedureError;
 
 // The host selector. Opening its list first adds a typed host that is not an entry yet.
 class HostSelector : public QComboBox {
@@ -47,10 +50,20 @@ public:
     MonitorCycle& cycle() { return *m_cycle; }
     Ping& probe() { return *m_ping; }
     QString hostsFile() const { return m_hosts.FilePath(); }
+    const PingGraph& graph() const { return m_graph; }
+    mMain& log() { return *m_log; }
 
 public slots:
     void Command1_Click();
     void Command2_Click();
+
+public:
+    // Lays the live graph out again from the settings, keeping its values; reports what cannot be laid out.
+    std::optional<ProcedureError> rebuildGraph();
+
+signals:
+    // The live graph's frame was double-clicked: the cycle is stopped and the graph settings should open.
+    void graphSettingsRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -62,12 +75,20 @@ private:
     void txtTime_Change();
     void txtTime_LostFocus();
     void applyIcon(const QString& name);
+    void showResult(int value, const QString& host, const QString& colourName);
+    void chkLog_Click(bool checked);
+    void cmdShowLog_Click();
+    void cmdLogClear_Click();
+    void Frame1_DblClick();
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     PingWindowServices m_services;
     Settings m_settings;
     cINI m_hosts;
     std::unique_ptr<Ping> m_ping;
     std::unique_ptr<MonitorCycle> m_cycle;
+    std::unique_ptr<mMain> m_log;
+    PingGraph m_graph;
     bool m_checkingInterval = false;
 
     HostSelector* cmb = nullptr;
@@ -79,5 +100,8 @@ private:
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     QGroupBox* Frame1 = nullptr;
+    PingGraphView* m_graphView = nullptr;
     QCheckBox* chkLog = nullptr;
+    QPushButton* cmdShowLog = nullptr;
+    QPushButton* cmdLogClear = nullptr;
 };

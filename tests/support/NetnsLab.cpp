@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <arpa/inet.h>
 #include <atomic>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sched.h>
+#include <signal.h>
 #include <unistd.h>
 
 namespace {
@@ -48,14 +50,19 @@ void removeNamespace(const QString& name)
     QDir(QStringLiteral("/etc/netns/") + name).removeRecursively();
 }
 
-// A process that died with a lab alive leaves its namespaces behind; a later process that happens to get the same
-// pid clears them, so its own names are free.
+// A process killed with a lab alive (a crash, a time-out, a closed pipe) leaves its namespaces behind. The pid in
+// their names tells whether their owner still runs; the leftovers of dead owners are cleared.
 void removeLeftovers()
 {
-    const QString prefix = processPrefix();
+    static const QRegularExpression owned(QStringLiteral("^tvk(\\d+)-"));
     for (const QString& dir : {QStringLiteral("/run/netns"), QStringLiteral("/etc/netns")}) {
         for (const QString& name : QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)) {
-            if (name.startsWith(prefix))
+            const auto match = owned.match(name);
+            if (!match.hasMatch())
+                continue;
+            const pid_t owner = match.captured(1).toInt();
+            const bool ownerRuns = owner != ::getpid() && (::kill(owner, 0) == 0 || errno == EPERM);
+            if (!ownerRuns)
                 removeNamespace(name);
         }
     }
