@@ -3,6 +3,8 @@
 
 #include "ScriptedEcho.h"
 #include "TestEnvironment.h"
+#include "monitor/ui/PingGraphView.h"
+#include "shell/DesktopLauncher.h"
 #include "shell/MessageBox.h"
 
 #include <QCheckBox>
@@ -18,8 +20,16 @@ namespace {
 
 class PingWindowTest : public ProgramFolderTest {
 protected:
-    PingWindowTest() { MessageBox::setCapturing(true); }
-    ~PingWindowTest() override { MessageBox::setCapturing(false); }
+    PingWindowTest()
+    {
+        MessageBox::setCapturing(true);
+        DesktopLauncher::setCapturing(true);
+    }
+    ~PingWindowTest() override
+    {
+        MessageBox::setCapturing(false);
+        DesktopLauncher::setCapturing(false);
+    }
 
     std::unique_ptr<f_Ping> open()
     {
@@ -167,4 +177,79 @@ TEST_F(PingWindowTest, ClosingWhileAProbeWaitsIsSafeAndSavesTheHostList)
     cINI ini;
     ini.setFilePath(window->hostsFile());
     EXPECT_EQ(ini.GetVal(QStringLiteral("HOST"), QStringLiteral("7")), QStringLiteral("127.0.0.1"));
+}
+
+TEST_F(PingWindowTest, ResultsFillTheGraphAndTheLogAndStopEndsLogging)
+{
+    auto window = open();
+    child<QComboBox>(*window, "cmb")->setEditText(QStringLiteral("127.0.0.1"));
+    echo.script = {{1, IcmpStatus::Success, 150}, {0, IcmpStatus::RequestTimedOut, 0}};
+    child<QPushButton>(*window, "Command1")->click();
+    window->cycle().tick();
+    window->cycle().tick();
+
+    EXPECT_DOUBLE_EQ(window->graph().values().back(), 0);
+    EXPECT_DOUBLE_EQ(window->graph().values()[window->graph().slotCount() - 1], 150);
+    const QString mainLog = window->log().mainLogPath();
+    EXPECT_TRUE(mainLog.startsWith(env.programFolder()));
+    const QStringList lines = QString::fromUtf8(readFileOrFail(mainLog)).split(QStringLiteral("\r\n"));
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral("\t127.0.0.1\t150")));
+    EXPECT_TRUE(lines[1].endsWith(QStringLiteral("\t127.0.0.1\t-1")));
+
+    child<QPushButton>(*window, "Command2")->click();
+    child<QPushButton>(*window, "Command1")->click();
+    window->cycle().tick();
+    EXPECT_EQ(readFileOrFail(mainLog).count('\n'), 2) << "no line after Stop until logging is ticked again";
+    child<QCheckBox>(*window, "chkLog")->setChecked(true);
+    window->cycle().tick();
+    EXPECT_EQ(readFileOrFail(mainLog).count('\n'), 3);
+}
+
+TEST_F(PingWindowTest, ShowLogOpensOnlyExistingLogsAndClearRemovesOnlyTheMainLog)
+{
+    auto window = open();
+    const QString mainLog = window->log().mainLogPath();
+    child<QPushButton>(*window, "cmdShowLog")->click();
+    EXPECT_TRUE(DesktopLauncher::takeCaptured().isEmpty()) << "nothing logged yet: nothing to show";
+
+    settings.setInteger(Keys::LogOne, 0);
+    child<QComboBox>(*window, "cmb")->setEditText(QStringLiteral("../host1"));
+    window->cycle().start(QStringLiteral("1"));
+    window->cycle().tick();
+    child<QPushButton>(*window, "cmdShowLog")->click();
+    const QStringList opened = DesktopLauncher::takeCaptured();
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened[0], window->log().hostLogPath(QStringLiteral("../host1")));
+    EXPECT_TRUE(opened[0].startsWith(env.programFolder() + u'/'));
+    EXPECT_FALSE(opened[0].mid(env.programFolder().size() + 1).contains(u'/'));
+
+    writeFileOrFail(mainLog, "x\r\n");
+    writeFileOrFail(env.programFolder() + QStringLiteral("/Tavrik.Log"), "other\r\n");
+    child<QPushButton>(*window, "cmdLogClear")->click();
+    EXPECT_FALSE(QFile::exists(mainLog));
+    EXPECT_TRUE(QFile::exists(opened[0]));
+    EXPECT_TRUE(QFile::exists(env.programFolder() + QStringLiteral("/Tavrik.Log")));
+}
+
+TEST_F(PingWindowTest, DoubleClickOnTheGraphStopsTheCycleAndAsksForItsSettings)
+{
+    auto window = open();
+    int asked = 0;
+    QObject::connect(window.get(), &f_Ping::graphSettingsRequested, [&] { ++asked; });
+    window->cycle().start(QStringLiteral("1"));
+    auto* view = window->findChild<PingGraphView*>();
+    ASSERT_NE(view, nullptr);
+    emit view->doubleClicked();
+    EXPECT_FALSE(window->cycle().isRunning());
+    EXPECT_EQ(asked, 1);
+
+    settings.setInteger(Keys::PingScale, 50);
+    EXPECT_EQ(window->rebuildGraph(), std::nullopt);
+    EXPECT_EQ(window->graph().topValue(), 600);
+    settings.setInteger(Keys::PingBackLevel, 5);
+    const auto refused = window->rebuildGraph();
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_EQ(refused->number, 9);
+    EXPECT_EQ(window->graph().bands().size(), 2) << "the default layout replaces one that cannot be drawn";
 }

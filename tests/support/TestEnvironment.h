@@ -31,6 +31,25 @@ protected:
     ScopedProgramEnvironment env;
 };
 
+// Makes a file or folder unwritable for the test's duration. Root ignores permission bits, so as root the
+// immutable flag is set as well where the file system has it; active() tells whether writes will really fail.
+class ScopedReadOnly {
+public:
+    explicit ScopedReadOnly(const QString& path);
+    ~ScopedReadOnly();
+    bool active() const { return m_active; }
+
+    ScopedReadOnly(const ScopedReadOnly&) = delete;
+    ScopedReadOnly& operator=(const ScopedReadOnly&) = delete;
+
+private:
+    QByteArray m_path;
+    unsigned m_oldMode = 0;
+    int m_oldFlags = 0;
+    bool m_immutable = false;
+    bool m_active = false;
+};
+
 // Writes `bytes` to `path`, replacing it; fails the test when it cannot.
 void writeFileOrFail(const QString& path, const QByteArray& bytes);
 QByteArray readFileOrFail(const QString& path);
