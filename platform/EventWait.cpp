@@ -13,9 +13,9 @@
 
 namespace {
 
-WaitResult pollReadable(int fd, int timeoutMs)
+WaitResult pollFor(int fd, short events, int timeoutMs)
 {
-    pollfd p{fd, POLLIN, 0};
+    pollfd p{fd, events, 0};
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         const auto left =
@@ -30,15 +30,15 @@ WaitResult pollReadable(int fd, int timeoutMs)
     }
 }
 
-} // namespace
-
-WaitResult waitReadable(int fd, int timeoutMs)
+WaitResult waitFor(int fd, QSocketNotifier::Type type, int timeoutMs)
 {
+    const short events = type == QSocketNotifier::Read ? POLLIN : POLLOUT;
     if (!QCoreApplication::instance())
-        return pollReadable(fd, timeoutMs);
+        return pollFor(fd, events, timeoutMs);
 
-    // Data may already be queued; a notifier would still fire, but answering at once keeps fast replies fast.
-    pollfd p{fd, POLLIN, 0};
+    // The descriptor may be ready already; a notifier would still fire, but answering at once keeps fast replies
+    // fast.
+    pollfd p{fd, events, 0};
     if (::poll(&p, 1, 0) > 0)
         return WaitResult::Ready;
     if (timeoutMs <= 0)
@@ -46,7 +46,7 @@ WaitResult waitReadable(int fd, int timeoutMs)
 
     QEventLoop loop;
     WaitResult result = WaitResult::Aborted;
-    QSocketNotifier notifier(static_cast<qintptr>(fd), QSocketNotifier::Read);
+    QSocketNotifier notifier(static_cast<qintptr>(fd), type);
     QObject::connect(&notifier, &QSocketNotifier::activated, &loop, [&] {
         result = WaitResult::Ready;
         loop.quit();
@@ -62,6 +62,18 @@ WaitResult waitReadable(int fd, int timeoutMs)
     // exec() returns at once when the application is already quitting; `result` then stays Aborted.
     loop.exec();
     return result;
+}
+
+} // namespace
+
+WaitResult waitReadable(int fd, int timeoutMs)
+{
+    return waitFor(fd, QSocketNotifier::Read, timeoutMs);
+}
+
+WaitResult waitWritable(int fd, int timeoutMs)
+{
+    return waitFor(fd, QSocketNotifier::Write, timeoutMs);
 }
 
 namespace {

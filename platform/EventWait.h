@@ -13,6 +13,8 @@ enum class WaitResult {
 
 // Waits until `fd` is readable or `timeoutMs` milliseconds passed. Without a QCoreApplication it falls back to poll().
 WaitResult waitReadable(int fd, int timeoutMs);
+// The same for writability, which is how a non-blocking connect reports that it finished.
+WaitResult waitWritable(int fd, int timeoutMs);
 
 // Runs `work` on a worker thread and waits for it while events run. The work must not touch objects of the calling
 // thread: when the wait is aborted it goes on detached and its result is dropped.
