@@ -11,7 +11,7 @@
 
 namespace {
 
-// VB-style error numbers, as the window's error report shows them.
+// Error numbers as the window's error report shows them, the same the other start-up steps use.
 constexpr int Overflow = 6, TypeMismatch = 13, CannotCreateObject = 429;
 
 // A message sent in the same minute (hour) as the mark does not block, so the comparison is between the last

@@ -2,7 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/SmsGateway.h"
-#include "shell/ErrorReport.h"
+#include "platform/ProcedureError.h"
 
 #include <QDateTime>
 #include <QObject>

@@ -77,6 +77,10 @@ void f_Ping::buildControls()
     Command1 = named(new QPushButton(QStringLiteral("Ping"), this), "Command1");
     Command2 = named(new QPushButton(QStringLiteral("Stop"), this), "Command2");
     Shape1 = named(new StatusLight(this), "Shape1");
+    imgSMS = named(new QLabel(this), "imgSMS");
+    imgSMS->setPixmap(statusIcon(QStringLiteral("CYAN")).pixmap(16, 16));
+    imgSMS->setToolTip(tr("An SMS was just sent"));
+    imgSMS->hide();
     Label1 = named(new QLabel(this), "Label1");
     Label2 = named(new QLabel(this), "Label2");
     Label2->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -98,6 +102,7 @@ void f_Ping::buildControls()
     top->addWidget(Command1);
     top->addWidget(Command2);
     top->addWidget(Shape1);
+    top->addWidget(imgSMS);
     auto* status = new QHBoxLayout;
     status->addWidget(Label1, 1);
     status->addWidget(Label2, 1);
@@ -131,6 +136,12 @@ void f_Ping::Form_Load()
     m_ping = std::make_unique<Ping>(*m_services.echo, *m_services.resolver);
     m_cycle = std::make_unique<MonitorCycle>(*m_ping, *this, *m_services.clock);
     m_cycle->setParent(this); // so findChild reaches Timer1 from the window; the unique_ptr still deletes it first
+    m_alerts = std::make_unique<SmsAlerts>(m_settings, *m_services.clock);
+    m_alerts->setParent(this); // timSent is found from the window, like Timer1
+    if (m_services.gatewayFactory)
+        m_alerts->setGatewayFactory(m_services.gatewayFactory);
+    connect(m_alerts.get(), &SmsAlerts::statusText, Label1, &QLabel::setText);
+    connect(m_alerts.get(), &SmsAlerts::sentSignVisible, imgSMS, &QWidget::setVisible);
     m_log = std::make_unique<mMain>(m_settings, programFolder(),
                                     QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName(),
                                     *m_services.clock);
@@ -145,6 +156,9 @@ void f_Ping::Form_Load()
         m_log->LogStop();
     });
     connect(m_cycle.get(), &MonitorCycle::resultReady, this, &f_Ping::showResult);
+    connect(m_cycle.get(), &MonitorCycle::alertCheck, this, [this](const QString& host, int value) {
+        m_alerts->CheckSMS(host, value, m_cycle->isRunning());
+    });
     connect(m_cycle.get(), &MonitorCycle::busyChanged, this, [](bool busy) {
         if (busy)
             QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -164,10 +178,13 @@ std::optional<ProcedureError> f_Ping::loadStep(int line)
 {
     QString why;
     switch (line) {
-    case 1:
-        m_settings.setText(Keys::StartTime, m_services.clock->now().toString(QStringLiteral("dd/MM/yyyy hh:mm:ss")));
+    case 1: {
+        const QDateTime loaded = m_services.clock->now();
+        m_settings.setText(Keys::StartTime, loaded.toString(QStringLiteral("dd/MM/yyyy hh:mm:ss")));
+        m_alerts->setStartTime(loaded);
         m_cycle->markStartup();
         return std::nullopt;
+    }
     case 2: {
         const std::optional<ColourScale> scale =
             ColourScale::fromLists(m_settings.text(Keys::PingValues), m_settings.text(Keys::PingColors), &why);
@@ -192,6 +209,9 @@ std::optional<ProcedureError> f_Ping::loadStep(int line)
     }
     case 9:
         return rebuildGraph();
+    case 11:
+        InitSMS();
+        return std::nullopt;
     case 10: {
         // The stored interval reaches the box before an automatic start, so that start uses it.
         txtTime->setText(m_settings.text(Keys::TimeOut));
@@ -214,7 +234,7 @@ std::optional<ProcedureError> f_Ping::loadStep(int line)
         return std::nullopt;
     }
     default:
-        // Mode pictures, trace view, tray, live graph and alert set-up join here as they are built.
+        // Mode pictures, the trace view and the tray join here as they are built.
         return std::nullopt;
     }
 }
@@ -280,6 +300,12 @@ std::optional<ProcedureError> f_Ping::rebuildGraph()
     m_graphView->updateGeometry();
     m_graphView->update();
     return std::nullopt;
+}
+
+void f_Ping::InitSMS()
+{
+    if (const std::optional<SmsInitError> failed = m_alerts->InitSMS())
+        reportError(this, failed->error, WindowName, QStringLiteral("InitSMS"), failed->line);
 }
 
 void f_Ping::showResult(int value, const QString& host, const QString& colourName)

@@ -3,6 +3,7 @@
 #include "monitor/MonitorCycle.h"
 #include "monitor/Ping.h"
 #include "monitor/PingGraph.h"
+#include "monitor/SmsAlerts.h"
 #include "monitor/Settings.h"
 #include "monitor/cINI.h"
 #include "monitor/mMain.h"
@@ -35,6 +36,8 @@ struct PingWindowServices {
     IcmpEchoService* echo = &systemIcmpEchoService();
     HostResolver* resolver = &systemHostResolver();
     Clock* clock = &systemClock();
+    // Makes the SMS gateway for a URL; empty for the real HTTP gateway.
+    SmsAlerts::GatewayFactory gatewayFactory;
 };
 
 // The main window: host selector, interval box, start and stop, status light and result labels.
@@ -52,6 +55,7 @@ public:
     QString hostsFile() const { return m_hosts.FilePath(); }
     const PingGraph& graph() const { return m_graph; }
     mMain& log() { return *m_log; }
+    SmsAlerts& alerts() { return *m_alerts; }
 
 public slots:
     void Command1_Click();
@@ -60,6 +64,8 @@ public slots:
 public:
     // Lays the live graph out again from the settings, keeping its values; reports what cannot be laid out.
     std::optional<ProcedureError> rebuildGraph();
+    // Reloads the alert rules and the gateway; the options dialog calls it after every save.
+    void InitSMS();
 
 signals:
     // The live graph's frame was double-clicked: the cycle is stopped and the graph settings should open.
@@ -88,6 +94,7 @@ private:
     std::unique_ptr<Ping> m_ping;
     std::unique_ptr<MonitorCycle> m_cycle;
     std::unique_ptr<mMain> m_log;
+    std::unique_ptr<SmsAlerts> m_alerts;
     PingGraph m_graph;
     bool m_checkingInterval = false;
 
@@ -104,4 +111,5 @@ private:
     QCheckBox* chkLog = nullptr;
     QPushButton* cmdShowLog = nullptr;
     QPushButton* cmdLogClear = nullptr;
+    QLabel* imgSMS = nullptr;
 };

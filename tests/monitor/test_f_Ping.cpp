@@ -18,6 +18,20 @@
 
 namespace {
 
+class RecordingGateway final : public SmsGateway {
+public:
+    explicit RecordingGateway(QStringList& sent) : m_sent(sent) {}
+    bool send(const QString&, const QString&, const QString&, const QString&, const QString&, const QString& text,
+              QString*) override
+    {
+        m_sent.append(text);
+        return true;
+    }
+
+private:
+    QStringList& m_sent;
+};
+
 class PingWindowTest : public ProgramFolderTest {
 protected:
     PingWindowTest()
@@ -33,7 +47,12 @@ protected:
 
     std::unique_ptr<f_Ping> open()
     {
-        auto window = std::make_unique<f_Ping>(PingWindowServices{&echo, &resolver, &clock});
+        PingWindowServices services{&echo, &resolver, &clock, {}};
+        services.gatewayFactory = [this](const QString& url) -> std::unique_ptr<SmsGateway> {
+            gatewayUrls.append(url);
+            return std::make_unique<RecordingGateway>(sent);
+        };
+        auto window = std::make_unique<f_Ping>(services);
         clock.advanceMs(5000); // past the start-up mark
         return window;
     }
@@ -48,6 +67,8 @@ protected:
     TableResolver resolver;
     ManualClock clock;
     Settings settings;
+    QStringList gatewayUrls;
+    QStringList sent;
 };
 
 } // namespace
@@ -252,4 +273,29 @@ TEST_F(PingWindowTest, DoubleClickOnTheGraphStopsTheCycleAndAsksForItsSettings)
     ASSERT_TRUE(refused.has_value());
     EXPECT_EQ(refused->number, 9);
     EXPECT_EQ(window->graph().bands().size(), 2) << "the default layout replaces one that cannot be drawn";
+}
+
+TEST_F(PingWindowTest, SlowRepliesSendAnAlertThroughTheGatewayAndFailuresNever)
+{
+    settings.setInteger(Keys::SendSMS, 1);
+    settings.setText(Keys::MobileNumber, QStringLiteral(" 5551234 "));
+    settings.setText(Keys::CountryCode, QStringLiteral("31"));
+    settings.setText(Keys::Carrier, QStringLiteral("lab"));
+    settings.setText(Keys::ICQUIN, QStringLiteral("12345"));
+    settings.setText(Keys::ICQPass, QStringLiteral("pw"));
+    settings.setText(Keys::GatewayURL, QStringLiteral("http://127.0.0.1:9/send"));
+    auto window = open();
+    EXPECT_EQ(gatewayUrls, QStringList{QStringLiteral("http://127.0.0.1:9/send")});
+    EXPECT_EQ(window->findChild<QTimer*>(QStringLiteral("timSent"))->interval(), 20000);
+
+    child<QComboBox>(*window, "cmb")->setEditText(QStringLiteral("127.0.0.1"));
+    echo.script = {{0, IcmpStatus::RequestTimedOut, 0}, {1, IcmpStatus::Success, 250}};
+    child<QPushButton>(*window, "Command1")->click();
+    window->cycle().tick();
+    EXPECT_TRUE(sent.isEmpty()) << "a failed probe never reaches the alert rules";
+    window->cycle().tick();
+    ASSERT_EQ(sent.size(), 1);
+    EXPECT_EQ(sent[0], QStringLiteral("Tavrik ping statistics. 127.0.0.1:\r\nPing time - 250"));
+    EXPECT_TRUE(child<QLabel>(*window, "imgSMS")->isVisibleTo(window.get()));
+    EXPECT_FALSE(settings.text(Keys::LastTime).isEmpty());
 }
