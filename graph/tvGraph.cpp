@@ -2,5 +2,5 @@
 
 const char* tvGraphVersion()
 {
-    return "0.1.0";
+    return "1.1";
 }
