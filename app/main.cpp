@@ -44,6 +44,6 @@ int main(int argc, char** argv)
     parser.process(app);
 
     f_Ping window;
-    window.show();
+    window.showAtStart();
     return app.exec();
 }

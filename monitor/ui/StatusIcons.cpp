@@ -66,3 +66,34 @@ QIcon statusIcon(const QString& name)
     cache.insert(name, icon);
     return icon;
 }
+
+QPixmap modePicture(const QString& name)
+{
+    // A pulse for probing, a line of hops for tracing.
+    const bool trace = name == QLatin1String("TRACE");
+    QPixmap pixmap(40, 20);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(40, 40, 40), 1));
+    painter.setBrush(trace ? QColor(0xFF, 0xE0, 0x80) : QColor(0xB0, 0xE0, 0xFF));
+    painter.drawRoundedRect(QRectF(0.5, 0.5, 39, 19), 4, 4);
+    painter.setPen(QPen(QColor(20, 20, 20), 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    if (trace) {
+        painter.drawLine(QPointF(6, 10), QPointF(34, 10));
+        painter.setBrush(QColor(20, 20, 20));
+        for (int x : {6, 15, 24, 34})
+            painter.drawEllipse(QPointF(x, 10), 2.2, 2.2);
+    } else {
+        QPainterPath pulse;
+        pulse.moveTo(4, 11);
+        pulse.lineTo(14, 11);
+        pulse.lineTo(18, 4);
+        pulse.lineTo(23, 16);
+        pulse.lineTo(26, 11);
+        pulse.lineTo(36, 11);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(pulse);
+    }
+    return pixmap;
+}

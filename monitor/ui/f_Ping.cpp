@@ -3,13 +3,18 @@
 #include "TavrikVersion.h"
 #include "monitor/HostList.h"
 #include "monitor/IntervalBox.h"
+#include "monitor/ui/HostListEditor.h"
 #include "monitor/ui/PingGraphView.h"
 #include "monitor/ui/StatusIcons.h"
 #include "monitor/ui/StatusLight.h"
+#include "net/WSOCK.h"
 #include "platform/ProgramFolder.h"
+#include "shell/AboutBox.h"
 #include "shell/DesktopLauncher.h"
 #include "shell/ErrorReport.h"
 #include "shell/MessageBox.h"
+#include "trace/ui/tvTrace.h"
+#include "whois/ui/f_WhoIs.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,7 +25,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
+#include <QStackedLayout>
+#include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -91,6 +99,17 @@ void f_Ping::buildControls()
     auto* graphLayout = new QVBoxLayout(Frame1);
     graphLayout->addWidget(m_graphView, 1, Qt::AlignLeft | Qt::AlignTop);
     Frame1->installEventFilter(this);
+    tvTrace1 = new tvTrace(*m_services.echo, *m_services.traceNames, this);
+    m_hostEditor = new HostListEditor(this);
+    m_whois = new f_WhoIs(this);
+    chkMode = named(new QCheckBox(QStringLiteral("Mode"), this), "chkMode");
+    PIC = named(new QLabel(this), "PIC"); // holds the current mode picture; LDPIC shows it and takes clicks
+    PIC->hide();
+    LDPIC = named(new QLabel(this), "LDPIC");
+    LDPIC->installEventFilter(this);
+    LDPIC->setCursor(Qt::PointingHandCursor);
+    chkHosts = named(new QCheckBox(QStringLiteral("Edit hosts list"), this), "chkHosts");
+    cmdAbout = named(new QPushButton(QStringLiteral("About ..."), this), "cmdAbout");
     chkLog = named(new QCheckBox(QStringLiteral("Start/Stop Logging"), this), "chkLog");
     cmdShowLog = named(new QPushButton(QStringLiteral("Show Log"), this), "cmdShowLog");
     cmdLogClear = named(new QPushButton(QStringLiteral("Clear Log file"), this), "cmdLogClear");
@@ -103,6 +122,8 @@ void f_Ping::buildControls()
     top->addWidget(Command2);
     top->addWidget(Shape1);
     top->addWidget(imgSMS);
+    top->addWidget(chkMode);
+    top->addWidget(LDPIC);
     auto* status = new QHBoxLayout;
     status->addWidget(Label1, 1);
     status->addWidget(Label2, 1);
@@ -111,10 +132,17 @@ void f_Ping::buildControls()
     bottom->addWidget(cmdShowLog);
     bottom->addWidget(cmdLogClear);
     bottom->addStretch(1);
+    bottom->addWidget(chkHosts);
+    bottom->addWidget(cmdAbout);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(status);
-    layout->addWidget(Frame1, 1);
+    // The trace view and the host editor take the live graph's place.
+    m_area = new QStackedLayout;
+    m_area->addWidget(Frame1);
+    m_area->addWidget(tvTrace1);
+    m_area->addWidget(m_hostEditor);
+    layout->addLayout(m_area, 1);
     layout->addLayout(bottom);
 
     connect(Command1, &QPushButton::clicked, this, &f_Ping::Command1_Click);
@@ -129,6 +157,19 @@ void f_Ping::buildControls()
     connect(cmdShowLog, &QPushButton::clicked, this, &f_Ping::cmdShowLog_Click);
     connect(cmdLogClear, &QPushButton::clicked, this, &f_Ping::cmdLogClear_Click);
     connect(m_graphView, &PingGraphView::doubleClicked, this, &f_Ping::Frame1_DblClick);
+    connect(chkMode, &QCheckBox::toggled, this, &f_Ping::chkMode_Click);
+    connect(chkHosts, &QCheckBox::toggled, this, &f_Ping::chkHosts_Click);
+    connect(cmdAbout, &QPushButton::clicked, this, &f_Ping::cmdAbout_Click);
+    connect(tvTrace1, &tvTrace::hostTextChanged, cmb, &QComboBox::setEditText);
+    connect(tvTrace1, &tvTrace::addressTextChanged, Label2, &QLabel::setText);
+    connect(tvTrace1, &tvTrace::statusTextChanged, Label1, &QLabel::setText);
+    connect(tvTrace1, &tvTrace::lookupRequested, this,
+            [this](HopGrid& grid, int row, int column) { m_whois->View(grid, row, column, QCursor::pos()); });
+    connect(m_hostEditor, &HostListEditor::hostAdded, this, [this](const QString& host) { cmb->addItem(host); });
+    connect(m_hostEditor, &HostListEditor::hostReplaced, this, [this](int index, const QString& host) {
+        if (index < cmb->count())
+            cmb->setItemText(index, host);
+    });
 }
 
 void f_Ping::Form_Load()
@@ -149,16 +190,18 @@ void f_Ping::Form_Load()
     connect(m_cycle.get(), &MonitorCycle::lightChanged, Shape1, &StatusLight::setFillColor);
     connect(m_cycle.get(), &MonitorCycle::resultTextChanged, Label1, &QLabel::setText);
     connect(m_cycle.get(), &MonitorCycle::addressTextChanged, Label2, &QLabel::setText);
-    connect(m_cycle.get(), &MonitorCycle::captionChanged, this, &QWidget::setWindowTitle);
+    connect(m_cycle.get(), &MonitorCycle::captionChanged, this, [this](const QString& caption) {
+        setWindowTitle(caption);
+        m_tray.ChangeToolTip(caption);
+    });
     connect(m_cycle.get(), &MonitorCycle::iconChanged, this, &f_Ping::applyIcon);
     connect(m_cycle.get(), &MonitorCycle::stopped, this, [this] {
         chkLog->setChecked(false);
         m_log->LogStop();
     });
     connect(m_cycle.get(), &MonitorCycle::resultReady, this, &f_Ping::showResult);
-    connect(m_cycle.get(), &MonitorCycle::alertCheck, this, [this](const QString& host, int value) {
-        m_alerts->CheckSMS(host, value, m_cycle->isRunning());
-    });
+    connect(m_cycle.get(), &MonitorCycle::alertCheck, this,
+            [this](const QString& host, int value) { m_alerts->CheckSMS(host, value, m_cycle->isRunning()); });
     connect(m_cycle.get(), &MonitorCycle::busyChanged, this, [](bool busy) {
         if (busy)
             QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -198,6 +241,20 @@ std::optional<ProcedureError> f_Ping::loadStep(int line)
         setWindowTitle(m_cycle->baseTitle());
         applyIcon(QStringLiteral("A_"));
         return std::nullopt;
+    case 4:
+        chkMode->setChecked(false);
+        applyMode(false);
+        return std::nullopt;
+    case 5:
+        // The trace view shares the graph's place in the window's layout, so it always has the frame's size.
+        m_area->setCurrentWidget(Frame1);
+        return std::nullopt;
+    case 7:
+        m_tray.setSourceWindow(this);
+        m_tray.DefaultDblClk = true;
+        m_tray.ChangeToolTip(windowTitle());
+        buildTrayMenu();
+        return std::nullopt;
     case 6: {
         m_hosts.setFilePath(programFile(QLatin1String(HostList::FileName)));
         const QStringList hosts = HostList::load(m_hosts);
@@ -223,10 +280,7 @@ std::optional<ProcedureError> f_Ping::loadStep(int line)
         const std::optional<int> autoHide = m_settings.integer(Keys::AutoHide, &why);
         if (!autoHide)
             return ProcedureError{13, why};
-        if (*autoHide == 1) {
-            setWindowState(windowState() | Qt::WindowMinimized);
-            QCoreApplication::processEvents();
-        }
+        m_startHidden = *autoHide == 1;
         const std::optional<int> autoLog = m_settings.integer(Keys::AutoLog, &why);
         if (!autoLog)
             return ProcedureError{13, why};
@@ -234,7 +288,6 @@ std::optional<ProcedureError> f_Ping::loadStep(int line)
         return std::nullopt;
     }
     default:
-        // Mode pictures, the trace view and the tray join here as they are built.
         return std::nullopt;
     }
 }
@@ -244,14 +297,127 @@ QString f_Ping::hostText() const
     return cmb->currentText();
 }
 
+bool f_Ping::isTraceMode() const
+{
+    return chkMode->isChecked();
+}
+
 void f_Ping::Command1_Click()
 {
-    m_cycle->start(txtTime->text());
+    if (!isTraceMode()) {
+        m_cycle->start(txtTime->text());
+        return;
+    }
+    if (cmb->currentText().isEmpty())
+        return;
+    tvTrace1->StartTrace(cmb->currentText(), IntervalBox::storedSeconds(txtTime->text()) * 1000);
 }
 
 void f_Ping::Command2_Click()
 {
-    m_cycle->stop();
+    if (isTraceMode())
+        tvTrace1->StopTrace();
+    else
+        m_cycle->stop();
+}
+
+void f_Ping::applyMode(bool trace)
+{
+    const QString name = trace ? QStringLiteral("TRACE") : QStringLiteral("PING");
+    const QString tip = trace ? QStringLiteral("Mode: Trace") : QStringLiteral("Mode: Ping");
+    LDPIC->setPixmap(modePicture(name));
+    PIC->setPixmap(modePicture(name));
+    for (QWidget* w : {static_cast<QWidget*>(chkMode), static_cast<QWidget*>(PIC), static_cast<QWidget*>(LDPIC)})
+        w->setToolTip(tip);
+    Command1->setText(trace ? QStringLiteral("Trace") : QStringLiteral("Ping"));
+    m_area->setCurrentWidget(trace ? static_cast<QWidget*>(tvTrace1) : static_cast<QWidget*>(Frame1));
+}
+
+void f_Ping::chkMode_Click(bool trace)
+{
+    // Stop whatever the mode that was active runs, then leave the host editor.
+    if (trace) {
+        m_cycle->stop();
+    } else {
+        tvTrace1->StopTrace();
+    }
+    chkHosts->setChecked(false);
+    applyMode(trace);
+}
+
+void f_Ping::chkHosts_Click(bool editing)
+{
+    if (m_cycle->isRunning()) {
+        Command2_Click();
+        QCoreApplication::processEvents();
+    }
+    if (editing) {
+        QStringList hosts;
+        for (int i = 0; i < cmb->count(); ++i)
+            hosts.append(cmb->itemText(i));
+        m_hostEditor->load(hosts);
+        m_hostEditor->grid()->setColumnWidth(
+            1, std::max(60, m_hostEditor->grid()->viewport()->width() - m_hostEditor->grid()->columnWidth(0)));
+        m_area->setCurrentWidget(m_hostEditor);
+        cmb->setEnabled(false);
+        Command1->setEnabled(false);
+        return;
+    }
+    m_hostEditor->commitEdit();
+    // A host removed by emptying its cell leaves the selector here, so the list stays without gaps.
+    for (int i = cmb->count() - 1; i >= 0; --i) {
+        if (cmb->itemText(i).trimmed().isEmpty())
+            cmb->removeItem(i);
+    }
+    m_hostEditor->editor()->hide();
+    m_area->setCurrentWidget(isTraceMode() ? static_cast<QWidget*>(tvTrace1) : static_cast<QWidget*>(Frame1));
+    cmb->setEnabled(true);
+    Command1->setEnabled(true);
+    cmb->setFocus();
+}
+
+void f_Ping::cmdAbout_Click()
+{
+    AboutBox about(this);
+    about.exec();
+}
+
+void f_Ping::buildTrayMenu()
+{
+    mnuMain = new QMenu(QStringLiteral("Ping"), this);
+    mnuMain->setObjectName(QStringLiteral("mnuMain"));
+    const auto add = [this](const char* name, const QString& caption, auto slot) {
+        QAction* action = mnuMain->addAction(caption, this, slot);
+        action->setObjectName(QLatin1String(name));
+        return action;
+    };
+    add("mnuMain_about", QStringLiteral("&About"), [this] { cmdAbout_Click(); });
+    add("mnuMain_start", QStringLiteral("&Start"), [this] { Command1_Click(); });
+    add("mnuMain_stop", QStringLiteral("Sto&p"), [this] { Command2_Click(); });
+    mnuMain->addSeparator()->setObjectName(QStringLiteral("mnuMain_1"));
+    add("mnuMain_show", QStringLiteral("Sho&w"), [this] { m_tray.ShowNormal(); });
+    add("mnuMain_exit", QStringLiteral("&Exit"), [this] { close(); });
+    m_tray.setPopupMenu(mnuMain);
+}
+
+void f_Ping::showAtStart()
+{
+    if (m_startHidden)
+        showMinimized();
+    else
+        show();
+}
+
+void f_Ping::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    if (isMinimized()) {
+        m_tray.MinToSysTray();
+    } else {
+        applyIcon(QStringLiteral("A_"));
+    }
 }
 
 void f_Ping::txtTime_Change()
@@ -278,6 +444,7 @@ void f_Ping::txtTime_LostFocus()
 void f_Ping::applyIcon(const QString& name)
 {
     setWindowIcon(statusIcon(name));
+    m_tray.ChangeIcon(windowIcon());
 }
 
 std::optional<ProcedureError> f_Ping::rebuildGraph()
@@ -346,6 +513,10 @@ void f_Ping::Frame1_DblClick()
 
 bool f_Ping::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == LDPIC && event->type() == QEvent::MouseButtonRelease) {
+        chkMode->toggle();
+        return true;
+    }
     if (watched == Frame1 && event->type() == QEvent::MouseButtonDblClick) {
         Frame1_DblClick();
         return true;
@@ -356,14 +527,20 @@ bool f_Ping::eventFilter(QObject* watched, QEvent* event)
 void f_Ping::closeEvent(QCloseEvent* event)
 {
     // A probe may be waiting in a nested event loop; stopping the timer keeps another from starting, and the
-    // window object stays alive until that probe has returned.
+    // window object stays alive until that probe has returned. A trace under way is asked to end as well.
     m_cycle->stop();
+    tvTrace1->StopTrace();
     if (QFile::exists(m_hosts.FilePath())) {
         QStringList hosts;
         for (int i = 0; i < cmb->count(); ++i)
             hosts.append(cmb->itemText(i));
         HostList::save(m_hosts, hosts);
     }
+    m_tray.RemoveFromSysTray();
+    QCoreApplication::processEvents();
     m_log->LogStop();
+    if (WSOCK::SocketsStarted())
+        WSOCK::StopSockets();
+    m_whois->close();
     event->accept();
 }

@@ -3,11 +3,13 @@
 #include "monitor/MonitorCycle.h"
 #include "monitor/Ping.h"
 #include "monitor/PingGraph.h"
-#include "monitor/SmsAlerts.h"
 #include "monitor/Settings.h"
+#include "monitor/SmsAlerts.h"
 #include "monitor/cINI.h"
 #include "monitor/mMain.h"
+#include "monitor/ui/clsSysTray.h"
 #include "shell/ErrorReport.h"
+#include "trace/Trace.h"
 
 #include <QComboBox>
 #include <QWidget>
@@ -20,7 +22,12 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class HostListEditor;
 class PingGraphView;
+class QMenu;
+class QStackedLayout;
+class f_WhoIs;
+class tvTrace;
 class StatusLight;
 
 // The host selector. Opening its list first adds a typed host that is not an entry yet.
@@ -36,6 +43,7 @@ struct PingWindowServices {
     IcmpEchoService* echo = &systemIcmpEchoService();
     HostResolver* resolver = &systemHostResolver();
     Clock* clock = &systemClock();
+    TraceResolver* traceNames = &systemTraceResolver();
     // Makes the SMS gateway for a URL; empty for the real HTTP gateway.
     SmsAlerts::GatewayFactory gatewayFactory;
 };
@@ -56,6 +64,13 @@ public:
     const PingGraph& graph() const { return m_graph; }
     mMain& log() { return *m_log; }
     SmsAlerts& alerts() { return *m_alerts; }
+    clsSysTray& tray() { return m_tray; }
+    tvTrace& traceView() { return *tvTrace1; }
+    f_WhoIs& whoisConsole() { return *m_whois; }
+    bool isTraceMode() const;
+    // Shows the window as the start-up settings ask: normally, or minimised (to the tray where there is one).
+    void showAtStart();
+    bool startsHidden() const { return m_startHidden; }
 
 public slots:
     void Command1_Click();
@@ -73,6 +88,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void buildControls();
@@ -86,6 +102,11 @@ private:
     void cmdShowLog_Click();
     void cmdLogClear_Click();
     void Frame1_DblClick();
+    void chkMode_Click(bool trace);
+    void chkHosts_Click(bool editing);
+    void applyMode(bool trace);
+    void cmdAbout_Click();
+    void buildTrayMenu();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     PingWindowServices m_services;
@@ -97,6 +118,8 @@ private:
     std::unique_ptr<SmsAlerts> m_alerts;
     PingGraph m_graph;
     bool m_checkingInterval = false;
+    bool m_startHidden = false;
+    clsSysTray m_tray;
 
     HostSelector* cmb = nullptr;
     QLabel* Label3 = nullptr;
@@ -112,4 +135,14 @@ private:
     QPushButton* cmdShowLog = nullptr;
     QPushButton* cmdLogClear = nullptr;
     QLabel* imgSMS = nullptr;
+    QCheckBox* chkMode = nullptr;
+    QLabel* PIC = nullptr;
+    QLabel* LDPIC = nullptr;
+    tvTrace* tvTrace1 = nullptr;
+    QCheckBox* chkHosts = nullptr;
+    HostListEditor* m_hostEditor = nullptr;
+    QStackedLayout* m_area = nullptr;
+    QPushButton* cmdAbout = nullptr;
+    QMenu* mnuMain = nullptr;
+    f_WhoIs* m_whois = nullptr;
 };

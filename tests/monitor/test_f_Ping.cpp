@@ -1,11 +1,17 @@
 #include "monitor/ui/StatusLight.h"
 #include "monitor/ui/f_Ping.h"
 
+#include "../trace/ScriptedRoute.h"
 #include "ScriptedEcho.h"
 #include "TestEnvironment.h"
+#include "monitor/ui/HostListEditor.h"
 #include "monitor/ui/PingGraphView.h"
 #include "shell/DesktopLauncher.h"
 #include "shell/MessageBox.h"
+#include "trace/ui/tvTrace.h"
+
+#include <QCoreApplication>
+#include <QTableWidget>
 
 #include <QCheckBox>
 #include <QFile>
@@ -47,7 +53,11 @@ protected:
 
     std::unique_ptr<f_Ping> open()
     {
-        PingWindowServices services{&echo, &resolver, &clock, {}};
+        PingWindowServices services;
+        services.echo = &echo;
+        services.resolver = &resolver;
+        services.clock = &clock;
+        services.traceNames = &traceNames;
         services.gatewayFactory = [this](const QString& url) -> std::unique_ptr<SmsGateway> {
             gatewayUrls.append(url);
             return std::make_unique<RecordingGateway>(sent);
@@ -66,6 +76,7 @@ protected:
     ScriptedEcho echo;
     TableResolver resolver;
     ManualClock clock;
+    scripted::ScriptedNames traceNames;
     Settings settings;
     QStringList gatewayUrls;
     QStringList sent;
@@ -298,4 +309,80 @@ TEST_F(PingWindowTest, SlowRepliesSendAnAlertThroughTheGatewayAndFailuresNever)
     EXPECT_EQ(sent[0], QStringLiteral("Tavrik ping statistics. 127.0.0.1:\r\nPing time - 250"));
     EXPECT_TRUE(child<QLabel>(*window, "imgSMS")->isVisibleTo(window.get()));
     EXPECT_FALSE(settings.text(Keys::LastTime).isEmpty());
+}
+
+TEST_F(PingWindowTest, SwitchingToTraceStopsProbingAndShowsTheTraceView)
+{
+    auto window = open();
+    window->show();
+    child<QComboBox>(*window, "cmb")->setEditText(QStringLiteral("127.0.0.1"));
+    child<QPushButton>(*window, "Command1")->click();
+    ASSERT_TRUE(window->cycle().isRunning());
+    auto* mode = child<QCheckBox>(*window, "chkMode");
+    EXPECT_EQ(mode->toolTip(), QStringLiteral("Mode: Ping"));
+
+    mode->setChecked(true);
+    EXPECT_FALSE(window->cycle().isRunning());
+    EXPECT_TRUE(window->traceView().isVisible());
+    EXPECT_FALSE(child<QWidget>(*window, "Frame1")->isVisible());
+    EXPECT_EQ(child<QPushButton>(*window, "Command1")->text(), QStringLiteral("Trace"));
+    EXPECT_EQ(mode->toolTip(), QStringLiteral("Mode: Trace"));
+
+    // The scripted echo answers every probe from the target itself: the route is one hop long.
+    child<QPushButton>(*window, "Command1")->click();
+    EXPECT_EQ(child<QLabel>(*window, "Label1")->text(), QStringLiteral("Route Trace has Completed"));
+    EXPECT_EQ(child<QLabel>(*window, "Label2")->text(), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(window->traceView().grid().text(1, HopGrid::Address), QStringLiteral("127.0.0.1"));
+
+    mode->setChecked(false);
+    EXPECT_TRUE(child<QWidget>(*window, "Frame1")->isVisible());
+    EXPECT_EQ(child<QPushButton>(*window, "Command1")->text(), QStringLiteral("Ping"));
+}
+
+TEST_F(PingWindowTest, HostEditorAddsRemovesAndSavesWithConsecutiveKeys)
+{
+    writeFileOrFail(env.programFolder() + QStringLiteral("/hosts.ini"), "[HOST]\r\n1=a.lab\r\n2=b.lab\r\n3=c.lab\r\n");
+    auto window = open();
+    window->show();
+    child<QComboBox>(*window, "cmb")->setEditText(QStringLiteral("a.lab"));
+    child<QPushButton>(*window, "Command1")->click();
+    auto* edit = child<QCheckBox>(*window, "chkHosts");
+    edit->setChecked(true);
+    EXPECT_FALSE(window->cycle().isRunning()) << "editing the list stops the probing first";
+    EXPECT_FALSE(child<QComboBox>(*window, "cmb")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>(*window, "Command1")->isEnabled());
+
+    auto* editor = window->findChild<HostListEditor*>();
+    ASSERT_NE(editor, nullptr);
+    QTableWidget* grid = editor->grid();
+    ASSERT_EQ(grid->rowCount(), 4);
+    EXPECT_EQ(grid->item(3, 0)->text(), QStringLiteral("4"));
+    editor->grdHosts_Click(3, 1);
+    editor->editor()->setText(QStringLiteral("d.lab"));
+    editor->grdHosts_Click(1, 1); // another cell: the typed host is taken
+    EXPECT_EQ(grid->rowCount(), 5);
+    EXPECT_EQ(child<QComboBox>(*window, "cmb")->itemText(3), QStringLiteral("d.lab"));
+    editor->editor()->clear(); // row 2, b.lab, is emptied
+    editor->grdHosts_Click(0, 1);
+    edit->setChecked(false);
+    EXPECT_TRUE(child<QComboBox>(*window, "cmb")->isEnabled());
+    EXPECT_EQ(child<QComboBox>(*window, "cmb")->count(), 3);
+
+    window->close();
+    EXPECT_EQ(readFileOrFail(env.programFolder() + QStringLiteral("/hosts.ini")),
+              QByteArray("[HOST]\r\n1=a.lab\r\n2=c.lab\r\n3=d.lab\r\n"));
+}
+
+TEST_F(PingWindowTest, AutoHideStartsMinimisedAndWithoutATrayTheWindowStaysReachable)
+{
+    settings.setInteger(Keys::AutoHide, 1);
+    auto window = open();
+    EXPECT_TRUE(window->startsHidden());
+    window->showAtStart();
+    QCoreApplication::processEvents();
+    if (clsSysTray::trayAvailable())
+        GTEST_SKIP() << "this desktop has a tray; the end-to-end run covers it";
+    EXPECT_TRUE(window->isMinimized());
+    EXPECT_FALSE(window->tray().isInTray());
+    EXPECT_FALSE(window->isHidden()) << "with no tray the window must not be hidden";
 }

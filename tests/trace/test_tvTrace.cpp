@@ -27,8 +27,9 @@ protected:
         QObject::connect(&view, &tvTrace::hostTextChanged, [this](const QString& t) { host = t; });
         QObject::connect(&view, &tvTrace::addressTextChanged, [this](const QString& t) { address = t; });
         QObject::connect(&view, &tvTrace::statusTextChanged, [this](const QString& t) { status = t; });
-        QObject::connect(&view, &tvTrace::lookupRequested,
-                         [this](HopGrid&, int row, int column) { lookups.append({row, column}); });
+        QObject::connect(&view, &tvTrace::lookupRequested, [this](HopGrid&, int row, int column) {
+            lookups.append({row, column});
+        });
         view.resize(700, 300);
         view.show();
     }

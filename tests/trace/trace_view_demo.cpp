@@ -38,9 +38,8 @@ int main(int argc, char** argv)
     view.show();
     f_WhoIs console(&view);
     console.setServers(WhoisServers::allAt(QStringLiteral("127.0.0.1")), whois.serverPort());
-    QObject::connect(&view, &tvTrace::lookupRequested, &console, [&](HopGrid& grid, int row, int column) {
-        console.View(grid, row, column, QCursor::pos());
-    });
+    QObject::connect(&view, &tvTrace::lookupRequested, &console,
+                     [&](HopGrid& grid, int row, int column) { console.View(grid, row, column, QCursor::pos()); });
 
     QTimer::singleShot(300, [&] {
         view.StartTrace(QString::fromLocal8Bit(argv[1]), 1000);

@@ -11,9 +11,9 @@ struct ColumnLayout {
 };
 
 constexpr ColumnLayout Layout[HopGrid::Columns] = {
-    {"N", 300, Qt::AlignRight | Qt::AlignVCenter},        {"Host name", 3000, Qt::AlignLeft | Qt::AlignVCenter},
+    {"N", 300, Qt::AlignRight | Qt::AlignVCenter},          {"Host name", 3000, Qt::AlignLeft | Qt::AlignVCenter},
     {"IP Address", 1500, Qt::AlignLeft | Qt::AlignVCenter}, {"Time, ms", 900, Qt::AlignRight | Qt::AlignVCenter},
-    {"Network", 2000, Qt::AlignLeft | Qt::AlignVCenter},  {"Country", 1400, Qt::AlignLeft | Qt::AlignVCenter},
+    {"Network", 2000, Qt::AlignLeft | Qt::AlignVCenter},    {"Country", 1400, Qt::AlignLeft | Qt::AlignVCenter},
 };
 
 } // namespace
