@@ -1,6 +1,8 @@
 #include "monitor/ui/f_Ping.h"
 
 #include "TavrikVersion.h"
+#include "analysis/settings/f_GraphSettings.h"
+#include "analysis/settings/frmOptions.h"
 #include "monitor/HostList.h"
 #include "monitor/IntervalBox.h"
 #include "monitor/ui/HostListEditor.h"
@@ -110,6 +112,8 @@ void f_Ping::buildControls()
     LDPIC->setCursor(Qt::PointingHandCursor);
     chkHosts = named(new QCheckBox(QStringLiteral("Edit hosts list"), this), "chkHosts");
     cmdAbout = named(new QPushButton(QStringLiteral("About ..."), this), "cmdAbout");
+    cmdOptions = named(new QPushButton(QStringLiteral("Options..."), this), "cmdOptions");
+    cmdOptions->setToolTip(QStringLiteral("Options dialog"));
     chkLog = named(new QCheckBox(QStringLiteral("Start/Stop Logging"), this), "chkLog");
     cmdShowLog = named(new QPushButton(QStringLiteral("Show Log"), this), "cmdShowLog");
     cmdLogClear = named(new QPushButton(QStringLiteral("Clear Log file"), this), "cmdLogClear");
@@ -133,6 +137,7 @@ void f_Ping::buildControls()
     bottom->addWidget(cmdLogClear);
     bottom->addStretch(1);
     bottom->addWidget(chkHosts);
+    bottom->addWidget(cmdOptions);
     bottom->addWidget(cmdAbout);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
@@ -160,6 +165,7 @@ void f_Ping::buildControls()
     connect(chkMode, &QCheckBox::toggled, this, &f_Ping::chkMode_Click);
     connect(chkHosts, &QCheckBox::toggled, this, &f_Ping::chkHosts_Click);
     connect(cmdAbout, &QPushButton::clicked, this, &f_Ping::cmdAbout_Click);
+    connect(cmdOptions, &QPushButton::clicked, this, &f_Ping::cmdOptions_Click);
     connect(tvTrace1, &tvTrace::hostTextChanged, cmb, &QComboBox::setEditText);
     connect(tvTrace1, &tvTrace::addressTextChanged, Label2, &QLabel::setText);
     connect(tvTrace1, &tvTrace::statusTextChanged, Label1, &QLabel::setText);
@@ -509,6 +515,23 @@ void f_Ping::Frame1_DblClick()
 {
     m_cycle->stop();
     emit graphSettingsRequested();
+    f_GraphSettings settings(this);
+    m_services.runDialog(settings);
+    if (!settings.SettingsSaved)
+        return;
+    // New levels take effect with the next result; the frame is laid out again at once, its values kept.
+    if (const auto scale =
+            ColourScale::fromLists(m_settings.text(Keys::PingValues), m_settings.text(Keys::PingColors), nullptr))
+        m_cycle->setColourScale(*scale);
+    if (const std::optional<ProcedureError> refused = rebuildGraph())
+        reportError(this, *refused, WindowName, QStringLiteral("Frame1_DblClick"), 1);
+}
+
+void f_Ping::cmdOptions_Click()
+{
+    frmOptions options(this);
+    connect(&options, &frmOptions::settingsSaved, this, &f_Ping::InitSMS);
+    m_services.runDialog(options);
 }
 
 bool f_Ping::eventFilter(QObject* watched, QEvent* event)

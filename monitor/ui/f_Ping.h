@@ -12,8 +12,10 @@
 #include "trace/Trace.h"
 
 #include <QComboBox>
+#include <QDialog>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -46,6 +48,8 @@ struct PingWindowServices {
     TraceResolver* traceNames = &systemTraceResolver();
     // Makes the SMS gateway for a URL; empty for the real HTTP gateway.
     SmsAlerts::GatewayFactory gatewayFactory;
+    // Runs a modal dialog of the window; tests answer it without showing it.
+    std::function<int(QDialog&)> runDialog = [](QDialog& dialog) { return dialog.exec(); };
 };
 
 // The main window: host selector, interval box, start and stop, status light and result labels.
@@ -106,6 +110,7 @@ private:
     void chkHosts_Click(bool editing);
     void applyMode(bool trace);
     void cmdAbout_Click();
+    void cmdOptions_Click();
     void buildTrayMenu();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -143,6 +148,7 @@ private:
     HostListEditor* m_hostEditor = nullptr;
     QStackedLayout* m_area = nullptr;
     QPushButton* cmdAbout = nullptr;
+    QPushButton* cmdOptions = nullptr;
     QMenu* mnuMain = nullptr;
     f_WhoIs* m_whois = nullptr;
 };

@@ -4,6 +4,8 @@
 #include "../trace/ScriptedRoute.h"
 #include "ScriptedEcho.h"
 #include "TestEnvironment.h"
+#include "analysis/settings/f_GraphSettings.h"
+#include "analysis/settings/frmOptions.h"
 #include "monitor/ui/HostListEditor.h"
 #include "monitor/ui/PingGraphView.h"
 #include "shell/DesktopLauncher.h"
@@ -58,6 +60,10 @@ protected:
         services.resolver = &resolver;
         services.clock = &clock;
         services.traceNames = &traceNames;
+        services.runDialog = [this](QDialog& dialog) {
+            dialogs.append(dialog.objectName().isEmpty() ? dialog.windowTitle() : dialog.objectName());
+            return answerDialog ? answerDialog(dialog) : int(QDialog::Rejected);
+        };
         services.gatewayFactory = [this](const QString& url) -> std::unique_ptr<SmsGateway> {
             gatewayUrls.append(url);
             return std::make_unique<RecordingGateway>(sent);
@@ -80,6 +86,8 @@ protected:
     Settings settings;
     QStringList gatewayUrls;
     QStringList sent;
+    QStringList dialogs;
+    std::function<int(QDialog&)> answerDialog;
 };
 
 } // namespace
@@ -275,6 +283,7 @@ TEST_F(PingWindowTest, DoubleClickOnTheGraphStopsTheCycleAndAsksForItsSettings)
     emit view->doubleClicked();
     EXPECT_FALSE(window->cycle().isRunning());
     EXPECT_EQ(asked, 1);
+    EXPECT_EQ(dialogs.size(), 1) << "the graph settings window opens";
 
     settings.setInteger(Keys::PingScale, 50);
     EXPECT_EQ(window->rebuildGraph(), std::nullopt);
@@ -385,4 +394,33 @@ TEST_F(PingWindowTest, AutoHideStartsMinimisedAndWithoutATrayTheWindowStaysReach
     EXPECT_TRUE(window->isMinimized());
     EXPECT_FALSE(window->tray().isInTray());
     EXPECT_FALSE(window->isHidden()) << "with no tray the window must not be hidden";
+}
+
+TEST_F(PingWindowTest, GraphSettingsSavedRebuildTheGraphAndOptionsReloadTheAlerts)
+{
+    auto window = open();
+    answerDialog = [this](QDialog& dialog) {
+        if (auto* graph = qobject_cast<f_GraphSettings*>(&dialog)) {
+            settings.setInteger(Keys::PingScale, 50);
+            graph->SettingsSaved = true;
+        }
+        if (auto* options = qobject_cast<frmOptions*>(&dialog)) {
+            settings.setInteger(Keys::SendSMS, 1);
+            settings.setText(Keys::MobileNumber, QStringLiteral("5551234"));
+            settings.setText(Keys::CountryCode, QStringLiteral("31"));
+            settings.setText(Keys::Carrier, QStringLiteral("lab"));
+            settings.setText(Keys::ICQUIN, QStringLiteral("12345"));
+            settings.setText(Keys::ICQPass, QStringLiteral("pw"));
+            settings.setText(Keys::GatewayURL, QStringLiteral("http://127.0.0.1:9/"));
+            emit options->settingsSaved();
+        }
+        return int(QDialog::Accepted);
+    };
+    emit window->findChild<PingGraphView*>()->doubleClicked();
+    EXPECT_EQ(window->graph().topValue(), 600);
+
+    EXPECT_TRUE(gatewayUrls.isEmpty());
+    child<QPushButton>(*window, "cmdOptions")->click();
+    EXPECT_EQ(gatewayUrls, QStringList{QStringLiteral("http://127.0.0.1:9/")}) << "InitSMS ran after the save";
+    EXPECT_EQ(dialogs.size(), 2);
 }
