@@ -72,6 +72,17 @@ protected:
         clock.advanceMs(5000); // past the start-up mark
         return window;
     }
+    // Alert rules on, with complete account data and a gateway at `url`.
+    void enableAlerts(const QString& url)
+    {
+        settings.setInteger(Keys::SendSMS, 1);
+        settings.setText(Keys::MobileNumber, QStringLiteral(" 5551234 "));
+        settings.setText(Keys::CountryCode, QStringLiteral("31"));
+        settings.setText(Keys::Carrier, QStringLiteral("lab"));
+        settings.setText(Keys::ICQUIN, QStringLiteral("12345"));
+        settings.setText(Keys::ICQPass, QStringLiteral("pw"));
+        settings.setText(Keys::GatewayURL, url);
+    }
     template <typename T> static T* child(f_Ping& window, const char* name)
     {
         T* widget = window.findChild<T*>(QLatin1String(name));
@@ -297,13 +308,7 @@ TEST_F(PingWindowTest, DoubleClickOnTheGraphStopsTheCycleAndAsksForItsSettings)
 
 TEST_F(PingWindowTest, SlowRepliesSendAnAlertThroughTheGatewayAndFailuresNever)
 {
-    settings.setInteger(Keys::SendSMS, 1);
-    settings.setText(Keys::MobileNumber, QStringLiteral(" 5551234 "));
-    settings.setText(Keys::CountryCode, QStringLiteral("31"));
-    settings.setText(Keys::Carrier, QStringLiteral("lab"));
-    settings.setText(Keys::ICQUIN, QStringLiteral("12345"));
-    settings.setText(Keys::ICQPass, QStringLiteral("pw"));
-    settings.setText(Keys::GatewayURL, QStringLiteral("http://127.0.0.1:9/send"));
+    enableAlerts(QStringLiteral("http://127.0.0.1:9/send"));
     auto window = open();
     EXPECT_EQ(gatewayUrls, QStringList{QStringLiteral("http://127.0.0.1:9/send")});
     EXPECT_EQ(window->findChild<QTimer*>(QStringLiteral("timSent"))->interval(), 20000);
@@ -405,13 +410,7 @@ TEST_F(PingWindowTest, GraphSettingsSavedRebuildTheGraphAndOptionsReloadTheAlert
             graph->SettingsSaved = true;
         }
         if (auto* options = qobject_cast<frmOptions*>(&dialog)) {
-            settings.setInteger(Keys::SendSMS, 1);
-            settings.setText(Keys::MobileNumber, QStringLiteral("5551234"));
-            settings.setText(Keys::CountryCode, QStringLiteral("31"));
-            settings.setText(Keys::Carrier, QStringLiteral("lab"));
-            settings.setText(Keys::ICQUIN, QStringLiteral("12345"));
-            settings.setText(Keys::ICQPass, QStringLiteral("pw"));
-            settings.setText(Keys::GatewayURL, QStringLiteral("http://127.0.0.1:9/"));
+            enableAlerts(QStringLiteral("http://127.0.0.1:9/"));
             emit options->settingsSaved();
         }
         return int(QDialog::Accepted);
