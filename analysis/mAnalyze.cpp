@@ -220,6 +220,8 @@ bool copyLog(const QString& logPath, const QString& table, QString* error)
             *error = QString::fromLocal8Bit(strerror(errno));
         return false;
     }
+    if (from == size)
+        return true; // unchanged: leaving the copy untouched keeps its time stamp, so its image is known current
     if (!copyRange(in.get(), out.get(), from, size) || ::ftruncate(out.get(), size) != 0) {
         if (error)
             *error = QStringLiteral("copy of %1 failed").arg(logPath);

@@ -197,3 +197,134 @@ TEST_F(TextSqlFolder, FailuresAreReportedNotCrashed)
     EXPECT_FALSE(connection.Open(QStringLiteral("DBQ=/nonexistent/folder;")));
     EXPECT_FALSE(connection.Execute(QStringLiteral("select 1")));
 }
+
+namespace {
+
+// Moments as a test writes them, with the rows a period must return worked out by hand from the list.
+struct Probe {
+    QDateTime at; // invalid for a line whose date does not parse
+    int ping;
+};
+
+QByteArray logLines(const QList<Probe>& probes)
+{
+    QByteArray bytes;
+    for (const Probe& probe : probes)
+        bytes += (probe.at.isValid() ? GeneralDate::toText(probe.at).toUtf8() : QByteArray("not a date")) + "\th\t" +
+                 QByteArray::number(probe.ping) + "\r\n";
+    return bytes;
+}
+
+QList<int> pings(const std::unique_ptr<RecordSet>& rows)
+{
+    QList<int> out;
+    for (; rows && !rows->EOF_(); rows->MoveNext())
+        out << rows->Fields(QStringLiteral("Ping")).toInt();
+    return out;
+}
+
+QDateTime at(int h, int m, int s)
+{
+    return QDateTime(QDate(2026, 12, 7), QTime(h, m, s));
+}
+
+} // namespace
+
+// A clock set back, a line that is no date and repeated moments: the rows of a period are still all there,
+// in order of time, whatever the order of the file.
+TEST_F(TextSqlFolder, PeriodsHoldInAnyFileOrder)
+{
+    const QList<Probe> probes = {{at(11, 0, 5), 1}, {at(11, 0, 9), 2},  {{}, 3}, {at(11, 0, 1), 4}, {at(11, 0, 5), 5},
+                                 {at(11, 1, 0), 6}, {at(10, 59, 59), 7}};
+    write(QStringLiteral("ALL.TXT"), logLines(probes));
+    const QString select = QStringLiteral("select Ping from [ALL.TXT] WHERE ");
+    EXPECT_EQ(pings(query(select + "Data Between #12/7/2026 11:0# AND #12/7/2026 11:1# ORDER BY Data")),
+              (QList<int>{4, 1, 5, 2, 6}));
+    EXPECT_EQ(pings(query(select + "Data > '2026-12-07 11:00:05' ORDER BY Data")), (QList<int>{2, 6}));
+    EXPECT_EQ(pings(query(select + "Data < '2026-12-07 11:00:05' ORDER BY Data")), (QList<int>{7, 4}));
+    EXPECT_EQ(pings(query(select + "Data = '2026-12-07 11:00:05' ORDER BY Data")), (QList<int>{1, 5}));
+    EXPECT_EQ(pings(query(select + "Data >= '2026-12-07 11:00:09' ORDER BY Data DESC")), (QList<int>{6, 2}));
+    // A bound that reads as a number compares as one: every moment is text, and text sorts above numbers.
+    EXPECT_EQ(pings(query(select + "Data >= '5' ORDER BY Data")).size(), 6);
+    EXPECT_TRUE(pings(query(select + "Data <= 20261207 ORDER BY Data")).isEmpty());
+    EXPECT_EQ(pings(query(select + "Data Is Null")), (QList<int>{3}));
+    // No period: the line without a date comes first, as an ascending sort puts nulls.
+    EXPECT_EQ(pings(query(QStringLiteral("select Ping from [ALL.TXT] ORDER BY Data"))),
+              (QList<int>{3, 7, 4, 1, 5, 2, 6}));
+}
+
+// Count, Min and Max over a whole table are answered without a scan; they must say what SQLite says when it does
+// scan (the added condition makes it).
+TEST_F(TextSqlFolder, WholeTableAggregatesAgreeWithAScan)
+{
+    QByteArray bytes = logLines({{at(11, 0, 5), 1}, {{}, 30}, {at(9, 0, 0), -1}, {at(12, 0, 0), 7}});
+    bytes += dateText(13, 0, 0) + "\r\n"; // no host, no ping
+    bytes += dateText(8, 0, 0) + "\t\tx\r\n";
+    write(QStringLiteral("ALL.TXT"), bytes);
+    for (const char* items :
+         {"Count(*) as A, Count(Data) as B, Count(Site) as C, Count(Ping) as D", "Min(Data) as A, Max(Data) as B",
+          "Min(Ping) as A, Max(Ping) as B, min(site) as C, MAX([Site]) as D", "Count(*)"}) {
+        const QString sql = QStringLiteral("select %1 from [ALL.TXT]").arg(QLatin1String(items));
+        const auto fast = query(sql);
+        const auto scanned = query(sql + " WHERE 1 = 1");
+        ASSERT_TRUE(fast && scanned) << items;
+        ASSERT_EQ(fast->fieldNames(), scanned->fieldNames()) << items;
+        for (const QString& name : fast->fieldNames())
+            EXPECT_EQ(fast->Fields(name), scanned->Fields(name)) << items << " " << name.toStdString();
+    }
+    const auto range = query(QStringLiteral("select Min(Data) as F, Max(Data) as T, Count(*) as N from [ALL.TXT]"));
+    ASSERT_TRUE(range);
+    EXPECT_EQ(range->Fields(QStringLiteral("F")).toDateTime(), at(8, 0, 0));
+    EXPECT_EQ(range->Fields(QStringLiteral("T")).toDateTime(), at(13, 0, 0));
+    EXPECT_EQ(range->Fields(QStringLiteral("N")).toInt(), 6);
+    QString error;
+    EXPECT_FALSE(query(QStringLiteral("select Max(Nope) from [ALL.TXT]"), &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+// Lines appended out of time order, and a line without a date, after a first look at an ordered file.
+TEST_F(TextSqlFolder, GrowthOutOfOrderKeepsPeriodsRight)
+{
+    write(QStringLiteral("CONVERT.TXT"), dateText(11, 0, 1) + "\t1\r\n" + dateText(11, 0, 3) + "\t3\r\n");
+    const QString period =
+        QStringLiteral("select Ping from [CONVERT.TXT] WHERE Data Between #12/7/2026 11:0# AND #12/7/2026 11:1# "
+                       "ORDER BY Data");
+    EXPECT_EQ(pings(query(period)), (QList<int>{1, 3}));
+    write(QStringLiteral("CONVERT.TXT"), dateText(11, 0, 2) + "\t2\r\n", QIODevice::Append);
+    EXPECT_EQ(pings(query(period)), (QList<int>{1, 2, 3}));
+    write(QStringLiteral("CONVERT.TXT"), "junk\t9\r\n" + dateText(11, 0, 4) + "\t4\r\n", QIODevice::Append);
+    EXPECT_EQ(pings(query(period)), (QList<int>{1, 2, 3, 4}));
+    const auto first = query(QStringLiteral("select Min(Data) as F, Count(*) as N from [CONVERT.TXT]"));
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->Fields(QStringLiteral("F")).toDateTime(), at(11, 0, 1));
+    EXPECT_EQ(first->Fields(QStringLiteral("N")).toInt(), 5);
+}
+
+// A file large enough to be read in two halves at once: no line is lost or read twice at the seam.
+TEST_F(TextSqlFolder, ALargeFileReadsEveryLineOnce)
+{
+    constexpr int Lines = 300000;
+    QByteArray bytes;
+    bytes.reserve(Lines * 40);
+    const QDateTime start(QDate(2026, 12, 7), QTime(0, 0));
+    qint64 sum = 0;
+    QByteArray stamp;
+    for (int i = 0; i < Lines; ++i) {
+        if (i % 3 == 0)
+            stamp = GeneralDate::toText(start.addSecs(i / 3)).toUtf8();
+        bytes += stamp + "\thost" + QByteArray::number(i % 7) + '\t' + QByteArray::number(i % 1000) + "\r\n";
+        sum += i % 1000;
+    }
+    ASSERT_GT(bytes.size(), 8 << 20);
+    write(QStringLiteral("ALL.TXT"), bytes);
+    const auto totals =
+        query(QStringLiteral("select Count(*) as N, Sum(Ping) as S, Count(Distinct Site) as H from [ALL.TXT]"));
+    ASSERT_TRUE(totals);
+    EXPECT_EQ(totals->Fields(QStringLiteral("N")).toInt(), Lines);
+    EXPECT_EQ(totals->Fields(QStringLiteral("S")).toLongLong(), sum);
+    EXPECT_EQ(totals->Fields(QStringLiteral("H")).toInt(), 7);
+    const auto minute = query(QStringLiteral("select Ping from [ALL.TXT] WHERE Data Between #12/7/2026 13:53# AND "
+                                             "#12/7/2026 13:54# ORDER BY Data"));
+    ASSERT_TRUE(minute);
+    EXPECT_EQ(minute->RecordCount(), 61 * 3);
+}
