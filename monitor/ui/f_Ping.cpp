@@ -1,6 +1,7 @@
 #include "monitor/ui/f_Ping.h"
 
 #include "TavrikVersion.h"
+#include "analysis/f_Graph.h"
 #include "analysis/settings/f_GraphSettings.h"
 #include "analysis/settings/frmOptions.h"
 #include "monitor/HostList.h"
@@ -68,6 +69,7 @@ f_Ping::f_Ping(PingWindowServices services, QWidget* parent) : QWidget(parent), 
 
 f_Ping::~f_Ping()
 {
+    delete m_analysis.data();
     if (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();
 }
@@ -114,6 +116,8 @@ void f_Ping::buildControls()
     cmdAbout = named(new QPushButton(QStringLiteral("About ..."), this), "cmdAbout");
     cmdOptions = named(new QPushButton(QStringLiteral("Options..."), this), "cmdOptions");
     cmdOptions->setToolTip(QStringLiteral("Options dialog"));
+    cmdAnalyze = named(new QPushButton(QStringLiteral("Analysis..."), this), "cmdAnalyze");
+    cmdAnalyze->setToolTip(QStringLiteral("The analysis of the log files"));
     chkLog = named(new QCheckBox(QStringLiteral("Start/Stop Logging"), this), "chkLog");
     cmdShowLog = named(new QPushButton(QStringLiteral("Show Log"), this), "cmdShowLog");
     cmdLogClear = named(new QPushButton(QStringLiteral("Clear Log file"), this), "cmdLogClear");
@@ -135,6 +139,7 @@ void f_Ping::buildControls()
     bottom->addWidget(chkLog);
     bottom->addWidget(cmdShowLog);
     bottom->addWidget(cmdLogClear);
+    bottom->addWidget(cmdAnalyze);
     bottom->addStretch(1);
     bottom->addWidget(chkHosts);
     bottom->addWidget(cmdOptions);
@@ -166,6 +171,7 @@ void f_Ping::buildControls()
     connect(chkHosts, &QCheckBox::toggled, this, &f_Ping::chkHosts_Click);
     connect(cmdAbout, &QPushButton::clicked, this, &f_Ping::cmdAbout_Click);
     connect(cmdOptions, &QPushButton::clicked, this, &f_Ping::cmdOptions_Click);
+    connect(cmdAnalyze, &QPushButton::clicked, this, &f_Ping::cmdAnalyze_Click);
     connect(tvTrace1, &tvTrace::hostTextChanged, cmb, &QComboBox::setEditText);
     connect(tvTrace1, &tvTrace::addressTextChanged, Label2, &QLabel::setText);
     connect(tvTrace1, &tvTrace::statusTextChanged, Label1, &QLabel::setText);
@@ -534,6 +540,24 @@ void f_Ping::cmdOptions_Click()
     m_services.runDialog(options);
 }
 
+f_Graph* f_Ping::analysisWindow() const
+{
+    return m_analysis.data();
+}
+
+// The analysis window has no owner and is not modal: it stays open beside this one while probing goes on. A
+// second click brings the open window forward instead of opening another.
+void f_Ping::cmdAnalyze_Click()
+{
+    if (!m_analysis) {
+        m_analysis = new f_Graph(nullptr);
+        m_analysis->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_analysis->show();
+    m_analysis->raise();
+    m_analysis->activateWindow();
+}
+
 bool f_Ping::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == LDPIC && event->type() == QEvent::MouseButtonRelease) {
@@ -565,5 +589,7 @@ void f_Ping::closeEvent(QCloseEvent* event)
     if (WSOCK::SocketsStarted())
         WSOCK::StopSockets();
     m_whois->close();
+    if (m_analysis)
+        m_analysis->close(); // it has no owner, and closing this window ends the program
     event->accept();
 }

@@ -13,6 +13,7 @@
 
 #include <QComboBox>
 #include <QDialog>
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -29,6 +30,7 @@ class PingGraphView;
 class QMenu;
 class QStackedLayout;
 class f_WhoIs;
+class f_Graph;
 class tvTrace;
 class StatusLight;
 
@@ -71,6 +73,8 @@ public:
     clsSysTray& tray() { return m_tray; }
     tvTrace& traceView() { return *tvTrace1; }
     f_WhoIs& whoisConsole() { return *m_whois; }
+    // The analysis window while it is open.
+    f_Graph* analysisWindow() const;
     bool isTraceMode() const;
     // Shows the window as the start-up settings ask: normally, or minimised (to the tray where there is one).
     void showAtStart();
@@ -111,6 +115,7 @@ private:
     void applyMode(bool trace);
     void cmdAbout_Click();
     void cmdOptions_Click();
+    void cmdAnalyze_Click();
     void buildTrayMenu();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -149,6 +154,8 @@ private:
     QStackedLayout* m_area = nullptr;
     QPushButton* cmdAbout = nullptr;
     QPushButton* cmdOptions = nullptr;
+    QPushButton* cmdAnalyze = nullptr;
     QMenu* mnuMain = nullptr;
     f_WhoIs* m_whois = nullptr;
+    QPointer<f_Graph> m_analysis;
 };

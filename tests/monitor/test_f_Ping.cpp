@@ -4,8 +4,13 @@
 #include "../trace/ScriptedRoute.h"
 #include "ScriptedEcho.h"
 #include "TestEnvironment.h"
+#include "analysis/f_Graph.h"
 #include "analysis/settings/f_GraphSettings.h"
 #include "analysis/settings/frmOptions.h"
+#include "graph/Data.h"
+#include "graph/Graph.h"
+#include "graph/cData.h"
+#include "graph/cPoints.h"
 #include "monitor/ui/HostListEditor.h"
 #include "monitor/ui/PingGraphView.h"
 #include "shell/DesktopLauncher.h"
@@ -422,4 +427,42 @@ TEST_F(PingWindowTest, GraphSettingsSavedRebuildTheGraphAndOptionsReloadTheAlert
     child<QPushButton>(*window, "cmdOptions")->click();
     EXPECT_EQ(gatewayUrls, QStringList{QStringLiteral("http://127.0.0.1:9/")}) << "InitSMS ran after the save";
     EXPECT_EQ(dialogs.size(), 2);
+}
+
+TEST_F(PingWindowTest, AnalysisOpensBesideTheWindowOnTheMinuteJustLoggedAndClosesWithIt)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime minute(now.date(), QTime(now.time().hour(), now.time().minute()));
+    auto window = open();
+    clock.setNow(minute.addSecs(1));
+    child<QComboBox>(*window, "cmb")->setEditText(QStringLiteral("127.0.0.1"));
+    echo.script = {{1, IcmpStatus::Success, 20}, {1, IcmpStatus::Success, 30}, {0, IcmpStatus::RequestTimedOut, 0}};
+    child<QPushButton>(*window, "Command1")->click();
+    for (int i = 0; i < 3; ++i) {
+        window->cycle().tick();
+        clock.advanceMs(1000);
+    }
+    child<QPushButton>(*window, "Command2")->click();
+
+    auto* analyze = child<QPushButton>(*window, "cmdAnalyze");
+    EXPECT_EQ(analyze->toolTip(), QStringLiteral("The analysis of the log files"));
+    analyze->click();
+    QPointer<f_Graph> graph = window->analysisWindow();
+    ASSERT_TRUE(graph);
+    EXPECT_EQ(graph->parentWidget(), nullptr);
+    EXPECT_FALSE(graph->isModal());
+    EXPECT_TRUE(graph->isVisible());
+    EXPECT_TRUE(dialogs.isEmpty()) << "no modal dialog was run";
+    auto* plot = graph->findChild<tvGraph::Graph*>(QStringLiteral("Graph1"));
+    ASSERT_NE(plot, nullptr);
+    ASSERT_EQ(plot->DataSeries()->Count(), 1);
+    if (QDateTime::currentDateTime() < minute.addSecs(60)) { // the window shows the minute of the wall clock
+        EXPECT_EQ(plot->DataSeries()->Item(1)->Points()->Count(), 3);
+    }
+
+    analyze->click();
+    EXPECT_EQ(window->analysisWindow(), graph.data()) << "a second click brings the same window forward";
+    window->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(graph.isNull()) << "closing the main window ends the analysis window too";
 }
