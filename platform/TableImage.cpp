@@ -76,6 +76,25 @@ qint64 parseInteger(const char* p, const char* end)
     return negative ? -value : value;
 }
 
+// Left uninitialised: clearing megabytes that are overwritten at once costs as much as parsing them.
+class ReadBuffer {
+public:
+    explicit ReadBuffer(std::size_t size) : m_size(size), m_data(LargePageAllocator<char>().allocate(size)) {}
+    ~ReadBuffer() { LargePageAllocator<char>().deallocate(m_data, m_size); }
+    ReadBuffer(const ReadBuffer&) = delete;
+    ReadBuffer& operator=(const ReadBuffer&) = delete;
+    friend void swap(ReadBuffer& a, ReadBuffer& b) noexcept
+    {
+        std::swap(a.m_size, b.m_size);
+        std::swap(a.m_data, b.m_data);
+    }
+    char* get() const { return m_data; }
+
+private:
+    std::size_t m_size;
+    char* m_data;
+};
+
 int compareStored(DateKey key, const char* text, qsizetype length)
 {
     char stored[20];
@@ -311,18 +330,17 @@ bool TableImage::read(int fd, qint64 from, qint64 to)
 // Reads [from, to) in chunks, so a large file never sits in memory whole.
 void TableImage::readRange(int fd, qint64 from, qint64 to, qint64 reserveTo, const DateMatcher& dates, Rows& rows)
 {
-    // Left uninitialised: clearing megabytes that are overwritten at once costs as much as parsing them.
     std::size_t capacity = static_cast<std::size_t>(std::min<qint64>(to - from, ChunkBytes)) + 1;
-    std::unique_ptr<char[]> buffer(new char[capacity]);
+    ReadBuffer buffer(capacity);
     std::size_t carried = 0;
     qint64 offset = from;
     bool reserved = false;
     while (offset < to) {
         if (capacity - carried < ChunkBytes / 2 && carried >= capacity / 2) { // one line longer than a chunk
-            std::unique_ptr<char[]> larger(new char[capacity * 2]);
-            std::memcpy(larger.get(), buffer.get(), carried);
-            buffer = std::move(larger);
             capacity *= 2;
+            ReadBuffer larger(capacity);
+            std::memcpy(larger.get(), buffer.get(), carried);
+            swap(buffer, larger);
         }
         const qint64 want = std::min<qint64>(to - offset, static_cast<qint64>(capacity - carried - 1));
         const qint64 got = preadFully(fd, buffer.get() + carried, want, offset);
@@ -365,7 +383,7 @@ void TableImage::orderNewRows(qsizetype firstNew)
 {
     if (m_orderColumn < 0)
         return;
-    const std::vector<qint64>& keys = m_rows.columns[static_cast<std::size_t>(m_orderColumn)].numbers;
+    const auto& keys = m_rows.columns[static_cast<std::size_t>(m_orderColumn)].numbers;
     const qsizetype count = m_rows.count;
     if (m_order.empty() && !m_orderDirty) {
         qsizetype row = firstNew;
@@ -401,7 +419,7 @@ void TableImage::orderNewRows(qsizetype firstNew)
 
 bool TableImage::appendsToOrder(qsizetype firstNew)
 {
-    const std::vector<qint64>& keys = m_rows.columns[static_cast<std::size_t>(m_orderColumn)].numbers;
+    const auto& keys = m_rows.columns[static_cast<std::size_t>(m_orderColumn)].numbers;
     DateKey last = m_order.empty() ? NullKey : keys[m_order.back()];
     for (qsizetype row = firstNew; row < m_rows.count; ++row) {
         const DateKey key = keys[static_cast<std::size_t>(row)];

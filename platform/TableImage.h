@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/DateMatcher.h"
+#include "platform/LargePageAllocator.h"
 #include "platform/TextSql.h"
 
 #include <QByteArray>
@@ -56,8 +57,8 @@ public:
 private:
     struct ColumnData {
         ColumnType type = ColumnType::Text;
-        std::vector<qint64> numbers;
-        std::vector<quint32> ids; // 1-based into texts, 0 for null
+        std::vector<qint64, LargePageAllocator<qint64>> numbers;
+        std::vector<quint32, LargePageAllocator<quint32>> ids; // 1-based into texts, 0 for null
         std::deque<std::string> texts;
         std::unordered_map<std::string_view, quint32> index;
         std::string lastDate; // consecutive lines mostly share their moment
@@ -89,7 +90,7 @@ private:
     DateMatcher m_dates;
     Rows m_rows;
     int m_orderColumn = -1;
-    std::vector<quint32> m_order; // empty while the file order is already the sorted order
+    std::vector<quint32, LargePageAllocator<quint32>> m_order; // empty while the file order is already the sorted order
     qsizetype m_nullRows = 0;
     bool m_orderDirty = false;
 
