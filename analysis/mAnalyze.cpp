@@ -1,6 +1,7 @@
 #include "analysis/mAnalyze.h"
 
 #include "analysis/BusyCursor.h"
+#include "platform/FileDescriptor.h"
 #include "platform/GeneralDate.h"
 #include "platform/ProgramFolder.h"
 #include "shell/MessageBox.h"
@@ -36,22 +37,6 @@ void yieldTwice()
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
 }
-
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 bool readAt(int fd, char* buffer, std::size_t size, off_t offset)
 {
@@ -191,13 +176,13 @@ bool copyLog(const QString& logPath, const QString& table, QString* error)
 {
     const QByteArray source = QFile::encodeName(logPath);
     const QByteArray target = QFile::encodeName(workFolder() + u'/' + table);
-    const Fd in(::open(source.constData(), O_RDONLY | O_CLOEXEC));
+    const FileDescriptor in(::open(source.constData(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0) {
         if (error)
             *error = QString::fromLocal8Bit(strerror(errno));
         return false;
     }
-    const Fd out(::open(target.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+    const FileDescriptor out(::open(target.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
     struct stat inStat {};
     struct stat outStat {};
     if (out.get() < 0 || ::fstat(in.get(), &inStat) != 0 || ::fstat(out.get(), &outStat) != 0) {

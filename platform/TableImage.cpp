@@ -1,5 +1,7 @@
 #include "platform/TableImage.h"
 
+#include "platform/FileDescriptor.h"
+
 #include <QFile>
 
 #include <fcntl.h>
@@ -17,22 +19,6 @@ namespace {
 
 constexpr qint64 ProbeBytes = 256;
 constexpr std::size_t ChunkBytes = 8u << 20;
-
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 qint64 preadFully(int fd, char* buffer, qint64 size, qint64 offset)
 {
@@ -265,7 +251,7 @@ void TableImage::reset()
 
 bool TableImage::refresh(const QString& path, QString* error)
 {
-    const Fd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    const FileDescriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
     struct stat info {};
     if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) {
         if (error)
