@@ -95,14 +95,22 @@ int compareStored(DateKey key, const char* text, qsizetype length)
 
 quint32 TableImage::ColumnData::intern(std::string_view value)
 {
-    if (!ids.empty() && ids.back() != 0 && texts[ids.back() - 1] == value)
-        return ids.back();
+    // A main log repeats the few hosts it was written for, line after line: the last ones seen answer most
+    // lines without hashing.
+    for (const quint32 id : recent)
+        if (id != 0 && texts[id - 1] == value)
+            return id;
     const auto found = index.find(value);
-    if (found != index.end())
-        return found->second;
-    texts.emplace_back(value);
-    const auto id = static_cast<quint32>(texts.size());
-    index.emplace(texts.back(), id);
+    quint32 id = 0;
+    if (found != index.end()) {
+        id = found->second;
+    } else {
+        texts.emplace_back(value);
+        id = static_cast<quint32>(texts.size());
+        index.emplace(texts.back(), id);
+    }
+    recent[nextRecent] = id;
+    nextRecent = (nextRecent + 1) % recent.size();
     return id;
 }
 

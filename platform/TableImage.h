@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 
+#include <array>
 #include <deque>
 #include <string>
 #include <string_view>
@@ -63,6 +64,8 @@ private:
         std::unordered_map<std::string_view, quint32> index;
         std::string lastDate; // consecutive lines mostly share their moment
         DateKey lastKey = NullKey;
+        std::array<quint32, 4> recent{};
+        std::size_t nextRecent = 0;
         quint32 intern(std::string_view value);
     };
     // Rows as parsed, in file order.
