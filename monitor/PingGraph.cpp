@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -24,10 +25,24 @@ std::optional<QList<std::int64_t>> numbers(const QString& joined, int count)
         return std::nullopt;
     QList<std::int64_t> out;
     for (int i = 0; i < count; ++i) {
+        // The graph settings window saves what it was given: rows it added and never given a limit as empty
+        // entries, typed limits as any decimal number ("12.5", "1e+300"). Both are read, never refused.
+        const QString item = items[i].trimmed();
+        if (item.isEmpty()) {
+            out.append(0);
+            continue;
+        }
         bool ok = false;
-        out.append(items[i].trimmed().toLongLong(&ok));
-        if (!ok)
+        const qlonglong whole = item.toLongLong(&ok);
+        if (ok) {
+            out.append(whole);
+            continue;
+        }
+        const double real = item.toDouble(&ok);
+        if (!ok || std::isnan(real))
             return std::nullopt;
+        constexpr double Bound = double(std::numeric_limits<std::int32_t>::max());
+        out.append(std::int64_t(std::llround(std::clamp(real, -Bound, Bound))));
     }
     return out;
 }
@@ -68,14 +83,15 @@ std::optional<QString> PingGraph::build(const Layout& settings)
         band.colour = (*colours)[i];
         band.left = lnY.x1;
         band.width = width;
-        band.height = height / m_topValue * (upper - lower);
+        // Limits out of order give a band without extent rather than one drawn downwards over the others.
+        band.height = height / m_topValue * std::max(0.0, upper - lower);
         band.top = previousTop - band.height;
         // A band reaching past the top of the scale is cut there, keeping its lower edge on the band below.
         if (band.top < lnY.y2) {
             band.top = lnY.y2;
             band.height = std::max(0.0, previousTop - band.top);
         }
-        band.visible = !(lower >= m_topValue && upper > m_topValue);
+        band.visible = upper > lower && !(lower >= m_topValue && upper > m_topValue);
         previousTop = band.top;
         m_bands.append(band);
     }

@@ -4,8 +4,11 @@
 #include "platform/GeneralDate.h"
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QUrl>
+
+#include <algorithm>
 
 mMain::mMain(Settings& settings, QString programFolder, QString mainLogBaseName, Clock& clock)
     : m_settings(settings), m_folder(std::move(programFolder)), m_mainLogBaseName(std::move(mainLogBaseName)),
@@ -25,7 +28,11 @@ QString mMain::mainLogPath() const
 
 QString mMain::hostLogPath(const QString& host) const
 {
-    return m_folder + u'/' + fileNameForHost(host) + QStringLiteral(".log");
+    QString name = fileNameForHost(host);
+    // A host spelled like the program would write its records into the main log, whose lines have another form.
+    if (name == m_mainLogBaseName)
+        name = QStringLiteral("%%1").arg(name[0].unicode(), 2, 16, QLatin1Char('0')).toUpper() + name.mid(1);
+    return m_folder + u'/' + name + QStringLiteral(".log");
 }
 
 QString mMain::currentLogPath(const QString& host) const
@@ -73,18 +80,35 @@ void mMain::LogStop()
 
 QString mMain::fileNameForHost(const QString& host)
 {
+    // Linux file names hold at most 255 bytes; the log name needs room for ".log" after the host.
+    constexpr qsizetype MaxNameBytes = 255 - 4;
+    constexpr qsizetype HashChars = 16;
     QString name;
     name.reserve(host.size());
+    qsizetype bytes = 0;
+    qsizetype fitsWithHash = -1; // the name's length while it still leaves room for "~" and the hash
     for (qsizetype i = 0; i < host.size(); ++i) {
         const QChar c = host[i];
         const bool unsafe = c == u'%' || c == u'/' || c == u'\\' || c.unicode() < 0x20 || c.unicode() == 0x7F ||
                             (i == 0 && (c == u'-' || c == u'.'));
+        QString piece;
         if (unsafe)
-            name += QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
+            piece = QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
+        else if (c.isHighSurrogate() && i + 1 < host.size() && host[i + 1].isLowSurrogate())
+            piece = host.mid(i++, 2); // a pair is never split by the cut below
         else
-            name += c;
+            piece = c;
+        if (bytes + piece.toUtf8().size() <= MaxNameBytes - 1 - HashChars)
+            fitsWithHash = name.size() + piece.size();
+        bytes += piece.toUtf8().size();
+        name += piece;
     }
-    return name;
+    if (bytes <= MaxNameBytes)
+        return name;
+    // Too long for the file system, where every record would be lost: a prefix and a hash of the whole host keep
+    // each such host in a log of its own.
+    const QByteArray hash = QCryptographicHash::hash(host.toUtf8(), QCryptographicHash::Sha1).toHex().left(HashChars);
+    return name.left(std::max<qsizetype>(fitsWithHash, 0)) + u'~' + QString::fromLatin1(hash);
 }
 
 QString mMain::hostForFileName(const QString& fileName)

@@ -31,7 +31,8 @@ public:
     QString hostLogPath(const QString& host) const;
 
     // A host text made safe as a file name: "%", "/", "\", control characters, and a leading "-" or "." are written
-    // as %XX, so no host text can name a file outside the program folder, and the host can be read back.
+    // as %XX, so no host text can name a file outside the program folder, and the host can be read back. A name
+    // that would not fit the file system's 255 bytes (with ".log") is cut and ends in "~" and a hash of the host.
     static QString fileNameForHost(const QString& host);
     static QString hostForFileName(const QString& fileName);
 

@@ -19,6 +19,21 @@ QString decodeLine(const QByteArray& bytes)
     return text;
 }
 
+// A line cut at MaxLineBytes may end inside a UTF-8 sequence; that stump would make the whole line read as
+// Latin-1 and turn a readable name into mojibake.
+void dropCutSequence(QByteArray& line)
+{
+    qsizetype lead = line.size() - 1;
+    while (lead > 0 && line.size() - lead < 4 && (uchar(line[lead]) & 0xC0) == 0x80)
+        --lead;
+    if (lead < 0)
+        return;
+    const uchar first = uchar(line[lead]);
+    const qsizetype need = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+    if (line.size() - lead < need)
+        line.truncate(lead);
+}
+
 } // namespace
 
 void CountryTable::addLine(QString line)
@@ -45,6 +60,8 @@ bool CountryTable::load(const QString& path)
         if (line.isEmpty() && !file.atEnd())
             break; // a read error: keep what was read so far
         if (!line.endsWith('\n')) {
+            if (line.size() == MaxLineBytes)
+                dropCutSequence(line);
             while (!file.atEnd()) {
                 const QByteArray rest = file.readLine(MaxLineBytes + 1);
                 if (rest.isEmpty() || rest.endsWith('\n'))

@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 
 const QString cWhoIs::CutLine = QStringLiteral("[answer cut at 1 MiB]");
+const QString cWhoIs::SilentLine = QStringLiteral("[answer ended: the server sent nothing for %1 s]");
 
 namespace {
 
@@ -19,6 +20,7 @@ namespace {
 constexpr qsizetype LargeAnswerChars = 64 * 1024;
 constexpr qint64 LargeParseIntervalMs = 100;
 constexpr std::size_t ReadChunkBytes = 64 * 1024;
+constexpr int DefaultTimeoutSeconds = 10;
 
 // Clients lent the same timer count on it here, so dropping one client does not stop the polling of another.
 constexpr const char* PollersProperty = "tavrikWhoisPollers";
@@ -243,6 +245,8 @@ bool cWhoIs::ConnectToServer(const QString& query)
         return false;
     }
     m_socket = socket;
+    m_gotData = false;
+    m_lastData.start();
     startPolling();
     return true;
 }
@@ -255,16 +259,28 @@ void cWhoIs::ReceivePoll()
     // rather than one per read; the answer cap bounds how long a tick can take.
     bool ended = false;
     bool cut = false;
+    bool silent = false;
     char buffer[ReadChunkBytes];
     while (!ended && !cut) {
         qsizetype got = 0;
         const Received r = receiveSome(m_socket, buffer, sizeof buffer, &got);
-        if (r == Received::NothingYet)
+        if (r == Received::NothingYet) {
+            const int seconds = m_timeout > 0 ? m_timeout : DefaultTimeoutSeconds;
+            silent = m_lastData.isValid() && m_lastData.hasExpired(qint64(seconds) * 1000);
+            if (silent && m_gotData) {
+                const bool lineOpen = m_unparsed.isEmpty() ? !m_answer.endsWith(u'\n') : !m_unparsed.endsWith('\n');
+                if (lineOpen)
+                    m_unparsed.append("\r\n");
+                m_unparsed.append(SilentLine.arg(seconds).toLatin1()).append("\r\n");
+            }
             break;
+        }
         if (r == Received::Ended) {
             ended = true;
             break;
         }
+        m_gotData = true;
+        m_lastData.start();
         m_unparsed.append(buffer, got);
         if (m_answer.size() + m_unparsed.size() > MaxAnswerBytes) {
             m_unparsed.truncate(std::max<qsizetype>(0, MaxAnswerBytes - m_answer.size()));
@@ -275,11 +291,16 @@ void cWhoIs::ReceivePoll()
             cut = true;
         }
     }
-    if (ended || cut)
+    if (ended || cut || silent)
         closeConnection();
+    if ((ended || silent) && !m_gotData) {
+        // An empty answer would leave the console showing "Loading ..." with nothing to tell the user.
+        emit OnError(QStringLiteral("No answer from Server: ") + m_domainName);
+        return;
+    }
     if (m_unparsed.isEmpty())
         return;
-    const bool due = ended || cut || m_answer.size() + m_unparsed.size() <= LargeAnswerChars ||
+    const bool due = ended || cut || silent || m_answer.size() + m_unparsed.size() <= LargeAnswerChars ||
                      !m_lastParse.isValid() || m_lastParse.elapsed() >= LargeParseIntervalMs;
     if (!due)
         return;

@@ -33,6 +33,8 @@ public:
     // Larger answers are cut here, so a runaway server cannot fill the memory or the window.
     static constexpr qsizetype MaxAnswerBytes = qsizetype(1) << 20;
     static const QString CutLine; // ends an answer that was cut
+    // Ends an answer the server stopped sending without closing the connection; %1 is the time-out in seconds.
+    static const QString SilentLine;
 
     // `dataTimer` is the owner's poll timer, lent for the client's life and never deleted by it; without one the
     // client makes its own. `servers` is the table ChooseWhoisServer picks from.
@@ -54,6 +56,8 @@ public:
     void setPortForListen(int port) { m_portForListen = port; }
     int Zone() const { return m_zone; }
     void setZone(int zone) { m_zone = zone; }
+    // Seconds a receiving client waits for the next bytes before it ends the answer itself; non-positive values
+    // fall back to the default, so a server that never closes cannot keep a connection open for ever.
     int Timeout() const { return m_timeout; }
     void setTimeout(int seconds) { m_timeout = seconds; }
     // The cleaned answer so far. Setting it cleans and parses the text as if it had been received.
@@ -115,6 +119,8 @@ private:
     QString m_answer;             // the answer as received, each byte widened to one character
     QByteArray m_unparsed;        // received but not yet cleaned and parsed
     QElapsedTimer m_lastParse;    // big answers are re-parsed at most every LargeParseIntervalMs
+    QElapsedTimer m_lastData;     // since the request went out or the last bytes arrived
+    bool m_gotData = false;       // the server has sent at least one byte of this answer
     QPointer<QTimer> m_dataTimer; // lent timers may die before the client: the owner's children go in any order
     bool m_polling = false;
 };

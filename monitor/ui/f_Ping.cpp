@@ -283,7 +283,8 @@ std::optional<ProcedureError> f_Ping::loadStep(int line)
         return std::nullopt;
     case 10: {
         // The stored interval reaches the box before an automatic start, so that start uses it.
-        txtTime->setText(m_settings.text(Keys::TimeOut));
+        // Shown as the cycle will use it, so a stored text that is no number never stands in the box.
+        txtTime->setText(QString::number(IntervalBox::storedSeconds(m_settings.text(Keys::TimeOut))));
         const std::optional<int> autoPing = m_settings.integer(Keys::AutoPing, &why);
         if (!autoPing)
             return ProcedureError{13, why};
