@@ -27,9 +27,9 @@ namespace {
 const QDateTime Start(QDate(2026, 12, 1), QTime(0, 0, 0));
 const QStringList Hosts = {QStringLiteral("ya.ru"), QStringLiteral("8.8.8.8"), QStringLiteral("gateway.local")};
 
-void print(const char* name, double value)
+void print(const char* name, double value, int decimals = 1)
 {
-    std::printf("%s: %.1f\n", name, value);
+    std::printf("%s: %.*f\n", name, decimals, value);
     std::fflush(stdout);
 }
 
@@ -173,7 +173,7 @@ int main(int argc, char** argv)
         writeLog(log, Million);
         const double sqlite = timeSqliteShell(shell, log, minute);
         print("sqlite3_1m_ms", sqlite);
-        print("ratio_first_sqlite3", first1m / sqlite);
+        print("ratio_first_sqlite3", first1m / sqlite, 3);
     }
 
     if (!writeLog(log, 100000))
@@ -188,7 +188,7 @@ int main(int argc, char** argv)
     coldStart();
     const double first10m = timeQuery(log, middleMinute(TenMillion));
     print("first_query_10m_ms", first10m);
-    print("ratio_first_10m_1m", first10m / first1m);
+    print("ratio_first_10m_1m", first10m / first1m, 3);
     print("file_10m_mb", fileMb);
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
