@@ -4,7 +4,8 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringDecoder>
-#include <QStringEncoder>
+
+#include <algorithm>
 
 #include <sys/stat.h>
 
@@ -66,7 +67,9 @@ bool ProfileIni::refresh() const
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray bytes = file.read(MaxFileBytes);
+    // Asking for the whole cap would allocate 16 MiB on every re-read of a file of a few lines. A file that grows
+    // after the size was taken counts as cut, so nothing is rewritten from a partial read.
+    const QByteArray bytes = file.read(std::clamp<qint64>(file.size(), 0, MaxFileBytes));
     m_truncated = !file.atEnd();
     parse(bytes);
     return true;
@@ -277,10 +280,10 @@ bool ProfileIni::save(QString* error)
 
     QByteArray bytes;
     if (m_latin1) {
-        auto encoder = QStringEncoder(QStringEncoder::Latin1, QStringEncoder::Flag::Stateless);
-        bytes = encoder(text);
-        if (encoder.hasError())
-            bytes = text.toUtf8();
+        // Qt's Latin-1 encoder writes "?" for a character it cannot encode and reports no error, so the check is
+        // ours: a value outside Latin-1 turns the whole file into UTF-8 rather than into question marks.
+        const bool fits = std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
+        bytes = fits ? text.toLatin1() : text.toUtf8();
     } else {
         bytes = text.toUtf8();
     }

@@ -136,3 +136,17 @@ TEST_F(ProfileIniTest, BadFilesLoadWhatTheyCan)
     ASSERT_TRUE(ini.writeValue(QStringLiteral("HOST"), QStringLiteral("2"), QStringLiteral("x")));
     EXPECT_TRUE(readFileOrFail(path).startsWith(junk.left(17))) << readFileOrFail(path).toHex().toStdString();
 }
+
+TEST_F(ProfileIniTest, ALatin1FileTakesAValueOutsideLatin1AsUtf8)
+{
+    writeFileOrFail(path, "[HOST]\r\n1=K\xf6ln\r\n");
+    ProfileIni ini(path);
+    ASSERT_TRUE(ini.writeValue(QStringLiteral("HOST"), QStringLiteral("2"),
+                               QStringLiteral("\u041c\u043e\u0441\u043a\u0432\u0430")));
+    EXPECT_EQ(readFileOrFail(path),
+              QByteArray("[HOST]\r\n1=K\xc3\xb6ln\r\n2=\xd0\x9c\xd0\xbe\xd1\x81\xd0\xba\xd0\xb2\xd0\xb0\r\n"));
+    ProfileIni reread(path);
+    EXPECT_EQ(reread.value(QStringLiteral("HOST"), QStringLiteral("1")), QStringLiteral("K\u00f6ln"));
+    EXPECT_EQ(reread.value(QStringLiteral("HOST"), QStringLiteral("2")),
+              QStringLiteral("\u041c\u043e\u0441\u043a\u0432\u0430"));
+}
