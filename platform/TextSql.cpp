@@ -13,6 +13,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
@@ -121,7 +122,8 @@ bool readDescription(const QString& folder, QList<TableDescription>* tables, QSt
             *error = QStringLiteral("column description %1 is missing").arg(ColumnsFileName);
         return false;
     }
-    if (!parseDescription(QString::fromUtf8(file.read(1 << 20)), tables)) {
+    // A column description is a few lines; a file far larger than that is not one.
+    if (!parseDescription(QString::fromUtf8(file.read(std::clamp<qint64>(file.size(), 0, 1 << 20))), tables)) {
         if (error)
             *error = QStringLiteral("column description %1 is malformed").arg(ColumnsFileName);
         return false;
