@@ -2,6 +2,7 @@
 #include "monitor/ui/f_Ping.h"
 
 #include "../trace/ScriptedRoute.h"
+#include "PingWindowHarness.h"
 #include "ScriptedEcho.h"
 #include "TestEnvironment.h"
 #include "analysis/f_Graph.h"
@@ -45,37 +46,11 @@ private:
     QStringList& m_sent;
 };
 
-class PingWindowTest : public ProgramFolderTest {
+class PingWindowTest : public PingWindowHarness {
 protected:
-    PingWindowTest()
+    std::unique_ptr<SmsGateway> makeGateway(const QString&) override
     {
-        MessageBox::setCapturing(true);
-        DesktopLauncher::setCapturing(true);
-    }
-    ~PingWindowTest() override
-    {
-        MessageBox::setCapturing(false);
-        DesktopLauncher::setCapturing(false);
-    }
-
-    std::unique_ptr<f_Ping> open()
-    {
-        PingWindowServices services;
-        services.echo = &echo;
-        services.resolver = &resolver;
-        services.clock = &clock;
-        services.traceNames = &traceNames;
-        services.runDialog = [this](QDialog& dialog) {
-            dialogs.append(dialog.objectName().isEmpty() ? dialog.windowTitle() : dialog.objectName());
-            return answerDialog ? answerDialog(dialog) : int(QDialog::Rejected);
-        };
-        services.gatewayFactory = [this](const QString& url) -> std::unique_ptr<SmsGateway> {
-            gatewayUrls.append(url);
-            return std::make_unique<RecordingGateway>(sent);
-        };
-        auto window = std::make_unique<f_Ping>(services);
-        clock.advanceMs(5000); // past the start-up mark
-        return window;
+        return std::make_unique<RecordingGateway>(sent);
     }
     // Alert rules on, with complete account data and a gateway at `url`.
     void enableAlerts(const QString& url)
@@ -95,15 +70,8 @@ protected:
         return widget;
     }
 
-    ScriptedEcho echo;
-    TableResolver resolver;
-    ManualClock clock;
-    scripted::ScriptedNames traceNames;
     Settings settings;
-    QStringList gatewayUrls;
     QStringList sent;
-    QStringList dialogs;
-    std::function<int(QDialog&)> answerDialog;
 };
 
 } // namespace
