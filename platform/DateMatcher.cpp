@@ -34,16 +34,13 @@ bool readDigits(const char* at, int width, int* value)
 
 void writeStoredDate(DateKey key, char* out)
 {
-    putDigits(out + 17, static_cast<int>(key % 100), 2);
-    key /= 100;
-    putDigits(out + 14, static_cast<int>(key % 100), 2);
-    key /= 100;
-    putDigits(out + 11, static_cast<int>(key % 100), 2);
-    key /= 100;
-    putDigits(out + 8, static_cast<int>(key % 100), 2);
-    key /= 100;
-    putDigits(out + 5, static_cast<int>(key % 100), 2);
-    putDigits(out, static_cast<int>(key / 100), 4);
+    const DateParts parts = unpackDate(key);
+    putDigits(out, parts.year, 4);
+    putDigits(out + 5, parts.month, 2);
+    putDigits(out + 8, parts.day, 2);
+    putDigits(out + 11, parts.hour, 2);
+    putDigits(out + 14, parts.minute, 2);
+    putDigits(out + 17, parts.second, 2);
     out[4] = out[7] = '-';
     out[10] = ' ';
     out[13] = out[16] = ':';
@@ -68,13 +65,8 @@ QDateTime toDateTime(DateKey key)
 {
     if (key == NullKey)
         return {};
-    const int second = static_cast<int>(key % 100);
-    const int minute = static_cast<int>(key / 100 % 100);
-    const int hour = static_cast<int>(key / 10000 % 100);
-    const int day = static_cast<int>(key / 1000000 % 100);
-    const int month = static_cast<int>(key / 100000000 % 100);
-    const int year = static_cast<int>(key / 10000000000);
-    return QDateTime(QDate(year, month, day), QTime(hour, minute, second));
+    const DateParts p = unpackDate(key);
+    return QDateTime(QDate(p.year, p.month, p.day), QTime(p.hour, p.minute, p.second));
 }
 
 DateKey toDateKey(const QDateTime& moment)
@@ -86,10 +78,16 @@ DateKey toDateKey(const QDateTime& moment)
     return packDate(date.year(), date.month(), date.day(), time.hour(), time.minute(), time.second());
 }
 
+QString DateMatcher::currentSignature()
+{
+    const QLocale locale = QLocale::system();
+    return GeneralDate::dateFormat(locale) + u'|' + GeneralDate::timeFormat(locale);
+}
+
 DateMatcher::DateMatcher()
 {
     const QLocale locale = QLocale::system();
-    m_signature = GeneralDate::dateFormat(locale) + u'|' + GeneralDate::timeFormat(locale);
+    m_signature = currentSignature();
     m_usable = compile(GeneralDate::dateFormat(locale), &m_date) && compile(GeneralDate::timeFormat(locale), &m_time);
     m_am = locale.amText().toUpper().toUtf8();
     m_pm = locale.pmText().toUpper().toUtf8();

@@ -18,6 +18,15 @@ constexpr DateKey packDate(int year, int month, int day, int hour, int minute, i
 {
     return ((((DateKey(year) * 100 + month) * 100 + day) * 100 + hour) * 100 + minute) * 100 + second;
 }
+struct DateParts {
+    int year, month, day, hour, minute, second;
+};
+constexpr DateParts unpackDate(DateKey key)
+{
+    return {static_cast<int>(key / 10000000000),   static_cast<int>(key / 100000000 % 100),
+            static_cast<int>(key / 1000000 % 100), static_cast<int>(key / 10000 % 100),
+            static_cast<int>(key / 100 % 100),     static_cast<int>(key % 100)};
+}
 // Writes the stored text "yyyy-MM-dd HH:mm:ss" (19 characters) and a terminator.
 void writeStoredDate(DateKey key, char* out);
 // Reads the stored text back; false when it is not one.
@@ -34,6 +43,8 @@ public:
 
     // Names the date form it was built for, so an image read with another form can be told apart.
     QString signature() const { return m_signature; }
+    // The name of the desktop's date form now, without building a matcher for it.
+    static QString currentSignature();
     // NullKey when the text is not a valid moment in that form.
     DateKey parse(const char* begin, const char* end) const;
 

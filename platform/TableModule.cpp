@@ -287,22 +287,20 @@ void sqlFormat(sqlite3_context* context, int argc, sqlite3_value** argv)
     }
     const auto* codeText = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
     const QString code = QString::fromUtf8(codeText ? codeText : "");
-    const int part[] = {static_cast<int>(key / 10000000000),   static_cast<int>(key / 100000000 % 100),
-                        static_cast<int>(key / 1000000 % 100), static_cast<int>(key / 10000 % 100),
-                        static_cast<int>(key / 100 % 100),     static_cast<int>(key % 100)};
+    const DateParts part = unpackDate(key);
     QString result;
     if (code == QLatin1String("yyyy"))
-        result = QString::number(part[0]);
+        result = QString::number(part.year);
     else if (code == QLatin1String("mm"))
-        result = twoDigits(part[1]);
+        result = twoDigits(part.month);
     else if (code == QLatin1String("dd"))
-        result = twoDigits(part[2]);
+        result = twoDigits(part.day);
     else if (code == QLatin1String("h"))
-        result = QString::number(part[3]);
+        result = QString::number(part.hour);
     else if (code == QLatin1String("n"))
-        result = QString::number(part[4]);
+        result = QString::number(part.minute);
     else if (code == QLatin1String("s"))
-        result = QString::number(part[5]);
+        result = QString::number(part.second);
     else
         result = formatDate(toDateTime(key), code);
     const QByteArray bytes = result.toUtf8();

@@ -97,7 +97,7 @@ TableImage* imageFor(FolderCache& cache, const TableDescription& table, QString*
     const QString key = table.fileName.toUpper();
     auto found = cache.images.find(key);
     if (found != cache.images.end() && (!sameColumns(found->second->description(), table) ||
-                                        found->second->dateSignature() != DateMatcher().signature())) {
+                                        found->second->dateSignature() != DateMatcher::currentSignature())) {
         dropTable(cache.db, found->second->description().fileName);
         cache.images.erase(found);
         found = cache.images.end();
