@@ -131,10 +131,19 @@ icon=$(xwininfo -root -tree | grep -E '"tvPing": \("tvPing" "tvPing"\)  2[0-9]x2
 [ -n "$icon" ] || fail "no tray icon"
 read -r x y <<<"$(sed -E 's/.* \+([0-9]+)\+([0-9]+)$/\1 \2/' <<<"$icon")"
 # Resting the pointer on the icon shows the caption as its tooltip, in a window of its own.
+# A tooltip only follows a pointer that comes to rest on the icon, so each try moves in from outside it.
 windows_before=$(xdotool search --onlyvisible --class tvPing | wc -l)
-xdotool mousemove $((x + 10)) $((y + 10))
-wait_for 5 bash -c "[ \$(xdotool search --onlyvisible --class tvPing | wc -l) -gt $windows_before ]" ||
-    fail "no tooltip over the tray icon"
+tooltip=0
+for _ in 1 2 3; do
+    xdotool mousemove $((x + 10)) $((y + 60))
+    sleep 0.3
+    xdotool mousemove $((x + 10)) $((y + 10))
+    if wait_for 4 bash -c "[ \$(xdotool search --onlyvisible --class tvPing | wc -l) -gt $windows_before ]"; then
+        tooltip=1
+        break
+    fi
+done
+[ "$tooltip" = 1 ] || fail "no tooltip over the tray icon"
 import -window root "$ARTIFACTS/2-in-tray.png"
 xdotool click --repeat 2 --delay 100 1
 wait_for 5 visible || fail "a double-click on the tray icon did not bring the window back"
